@@ -1,0 +1,14 @@
+// The console front end: scan or clean a Windows user profile.
+#pragma once
+
+#include <ostream>
+#include <string>
+#include <vector>
+
+// Exit statuses.
+inline constexpr int kExitOk = 0;
+inline constexpr int kExitUsage = 2;
+
+// Runs one command line (args[0] is the program name; every argument UTF-8).
+// Writes results to `out` and complaints to `err`; returns the exit status.
+int RunCli(const std::vector<std::string>& args, std::ostream& out, std::ostream& err);

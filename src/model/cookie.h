@@ -1,0 +1,140 @@
+// Storage items: one found cookie or page-storage entry each.
+//
+// Items are small value objects of wide strings. The filter tests GetSite(), the
+// details list shows GetDisplaySite(), GetExpires(), GetName() and GetValue(), and
+// the stores whose files are rewritten record by record read and write their own
+// records through ReadFrom() and WriteTo().
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+class CStdioFile;
+class CFile;
+
+class CCookie {
+ public:
+  // A record from an open text file; false when no whole record could be read.
+  virtual bool ReadFrom(CStdioFile& file) = 0;
+  // Appends the item's record to a file being rewritten.
+  virtual bool WriteTo(CFile& file) = 0;
+  virtual std::wstring GetSite() const { return m_strSite; }
+  virtual std::wstring GetName() const { return m_strName; }
+  virtual std::wstring GetValue() const { return m_strValue; }
+  // Expiry wording for a span in seconds: "soon", "%d days", "1 month", "%d months",
+  // "1 year", "%d years".
+  virtual std::wstring FormatTimeLeft(const int64_t& span_seconds) const;
+  // The text of the details list's "Expires" column.
+  virtual std::wstring GetExpires() const = 0;
+  // The site without its leading periods.
+  virtual std::wstring GetDisplaySite() const;
+
+  std::wstring m_strName;
+  std::wstring m_strValue;
+  // The site as the store found it: a host, a domain with a leading period, or a
+  // host followed by a path. This is what the filter tests.
+  std::wstring m_strSite;
+
+ protected:
+  CCookie() = default;
+  CCookie(const CCookie&) = default;
+  CCookie& operator=(const CCookie&) = default;
+  ~CCookie() = default;
+};
+
+// What storage items without an expiry time show.
+inline constexpr wchar_t kExpiresUnknown[] = L"Unknown";
+
+// An Internet Explorer cookie: one nine-line record of a cookie file.
+class CIECookie : public CCookie {
+ public:
+  // Reads eight lines (name, value, site, flags, expiry low/high, creation
+  // low/high) and a ninth that must be exactly "*".
+  bool ReadFrom(CStdioFile& file) override;
+  // Writes the nine-line record with LF line ends. Throws CFileException.
+  bool WriteTo(CFile& file) override;
+  std::wstring GetExpires() const override;
+
+  std::wstring m_strFlags;
+  std::wstring m_strExpiresLow;
+  std::wstring m_strExpiresHigh;
+  std::wstring m_strCreatedLow;
+  std::wstring m_strCreatedHigh;
+};
+
+// Items of the stores that hold no record of their own: ReadFrom and WriteTo do
+// nothing and succeed, the expiry is unknown.
+class CRecordlessItem : public CCookie {
+ public:
+  bool ReadFrom(CStdioFile&) override { return true; }
+  bool WriteTo(CFile&) override { return true; }
+  std::wstring GetExpires() const override { return kExpiresUnknown; }
+};
+
+class CIEUserdata : public CRecordlessItem {};
+class CFirefoxUserdata : public CRecordlessItem {};
+class CChromeUserdata : public CRecordlessItem {};
+class CSafariUserdata : public CRecordlessItem {};
+class CFlashCookie : public CRecordlessItem {};
+
+// A Firefox cookie: one line of a Netscape cookie file, or a database row.
+class CFirefoxCookie : public CCookie {
+ public:
+  // Skips empty and comment lines, takes a leading "#HttpOnly_" into m_strPrefix
+  // and splits the rest into exactly seven tab-separated columns.
+  bool ReadFrom(CStdioFile& file) override;
+  // Writes one cookie line; nothing, and false, when m_strDomainFlag is empty.
+  bool WriteTo(CFile& file) override;
+  std::wstring GetExpires() const override;
+
+  std::wstring m_strDomain;
+  std::wstring m_strExpires;  // seconds since 1970-01-01 UTC
+  std::wstring m_strDomainFlag;
+  std::wstring m_strPath;
+  std::wstring m_strSecure;
+  std::wstring m_strPrefix;  // "#HttpOnly_" as the line spelled it, or empty
+};
+
+// A Chrome cookie: one row of a Cookies database.
+class CChromeCookie : public CCookie {
+ public:
+  bool ReadFrom(CStdioFile&) override { return false; }
+  bool WriteTo(CFile&) override { return false; }
+  std::wstring GetExpires() const override;
+
+  std::wstring m_strExpires;  // microseconds since 1601-01-01 UTC
+};
+
+// A Safari cookie: one dict entry of Cookies.plist.
+class CSafariCookie : public CCookie {
+ public:
+  bool ReadFrom(CStdioFile&) override { return false; }
+  bool WriteTo(CFile& file) override;
+  std::wstring GetExpires() const override;
+  // The Expires date text as seconds since 1970; the current time when the text
+  // does not give a valid date.
+  int64_t GetExpiryTime() const;
+
+  std::wstring m_strDomain;
+  std::wstring m_strCreated;
+  std::wstring m_strExpires;  // the date text, "2010-05-12T13:45:12Z"
+  std::wstring m_strPath;
+  std::wstring m_strSecure;  // non-empty when the cookie is secure
+};
+
+// Item lists: each store's items by value, in the order the store met them.
+using CIECookieArray = std::vector<CIECookie>;
+using CIEUserdataArray = std::vector<CIEUserdata>;
+using CFirefoxCookieArray = std::vector<CFirefoxCookie>;
+using CFirefoxUserdataArray = std::vector<CFirefoxUserdata>;
+using CChromeCookieArray = std::vector<CChromeCookie>;
+using CChromeUserdataArray = std::vector<CChromeUserdata>;
+using CSafariCookieArray = std::vector<CSafariCookie>;
+using CSafariUserdataArray = std::vector<CSafariUserdata>;
+using CFlashCookieArray = std::vector<CFlashCookie>;
+
+// Decimal fields as the stores hold them: leading blanks and digits, nothing else
+// read; text that does not parse reads as 0.
+uint32_t ParseUnsigned32(const std::wstring& text);
+int64_t ParseInt64(const std::wstring& text);

@@ -1,0 +1,141 @@
+// Parts of the seam that are the same on every system.
+#include "platform/common.h"
+
+#include "platform/platform.h"
+
+namespace platform {
+namespace {
+
+std::wstring& ProfileRoot() {
+  static std::wstring root;
+  return root;
+}
+
+std::wstring& RegistryTestRoot() {
+  static std::wstring root;
+  return root;
+}
+
+}  // namespace
+
+void SetRegistryTestRoot(const std::wstring& root) { RegistryTestRoot() = root; }
+
+std::wstring RegistryPath(const std::wstring& subkey) {
+  const std::wstring& root = RegistryTestRoot();
+  return root.empty() ? subkey : root + L"\\" + subkey;
+}
+
+void SetProfileRoot(const std::wstring& root) { ProfileRoot() = root; }
+
+const std::wstring& GetProfileRoot() { return ProfileRoot(); }
+
+bool KnownFolderUnderRoot(KnownFolder folder, std::wstring* path) {
+  const std::wstring& root = ProfileRoot();
+  if (root.empty()) return false;
+  switch (folder) {
+    case KnownFolder::Profile:
+      *path = root;
+      return true;
+    case KnownFolder::AppData:
+      *path = root + L"\\AppData\\Roaming";
+      return true;
+    case KnownFolder::LocalAppData:
+      *path = root + L"\\AppData\\Local";
+      return true;
+    case KnownFolder::Cookies:
+      *path = root + L"\\AppData\\Roaming\\Microsoft\\Windows\\Cookies";
+      return true;
+  }
+  return false;
+}
+
+bool ReadWholeFile(const std::wstring& path, std::string* data) {
+  data->clear();
+  File file = File::OpenForRead(path, File::Share::kDenyWrite);
+  if (!file.is_open()) return false;
+  char buffer[65536];
+  for (;;) {
+    size_t got = 0;
+    if (!file.Read(buffer, sizeof buffer, &got)) return false;
+    if (got == 0) return true;
+    data->append(buffer, got);
+  }
+}
+
+std::string Utf8FromWide(const std::wstring& text) {
+  std::string out;
+  out.reserve(text.size());
+  for (size_t i = 0; i < text.size(); ++i) {
+    uint32_t c = static_cast<uint32_t>(text[i]);
+    if (sizeof(wchar_t) == 2 && c >= 0xD800 && c <= 0xDBFF && i + 1 < text.size()) {
+      uint32_t low = static_cast<uint32_t>(text[i + 1]);
+      if (low >= 0xDC00 && low <= 0xDFFF) {
+        c = 0x10000 + ((c - 0xD800) << 10) + (low - 0xDC00);
+        ++i;
+      }
+    }
+    if ((c >= 0xD800 && c <= 0xDFFF) || c > 0x10FFFF) c = 0xFFFD;
+    if (c < 0x80) {
+      out += static_cast<char>(c);
+    } else if (c < 0x800) {
+      out += static_cast<char>(0xC0 | (c >> 6));
+      out += static_cast<char>(0x80 | (c & 0x3F));
+    } else if (c < 0x10000) {
+      out += static_cast<char>(0xE0 | (c >> 12));
+      out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+      out += static_cast<char>(0x80 | (c & 0x3F));
+    } else {
+      out += static_cast<char>(0xF0 | (c >> 18));
+      out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
+      out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+      out += static_cast<char>(0x80 | (c & 0x3F));
+    }
+  }
+  return out;
+}
+
+std::wstring WideFromUtf8(const std::string& text) {
+  std::wstring out;
+  out.reserve(text.size());
+  size_t i = 0;
+  while (i < text.size()) {
+    const auto b = static_cast<unsigned char>(text[i]);
+    uint32_t c = 0xFFFD;
+    size_t len = 1;
+    if (b < 0x80) {
+      c = b;
+    } else if (b >= 0xC2 && b < 0xE0) {
+      len = 2;
+    } else if (b >= 0xE0 && b < 0xF0) {
+      len = 3;
+    } else if (b >= 0xF0 && b < 0xF5) {
+      len = 4;
+    }
+    if (len > 1) {
+      bool ok = i + len <= text.size();
+      uint32_t v = b & (0x7F >> len);
+      for (size_t k = 1; ok && k < len; ++k) {
+        const auto cont = static_cast<unsigned char>(text[i + k]);
+        if ((cont & 0xC0) != 0x80) ok = false;
+        v = (v << 6) | (cont & 0x3F);
+      }
+      const uint32_t min[] = {0, 0, 0x80, 0x800, 0x10000};
+      if (ok && v >= min[len] && v <= 0x10FFFF && !(v >= 0xD800 && v <= 0xDFFF)) {
+        c = v;
+      } else {
+        len = 1;
+      }
+    }
+    if (sizeof(wchar_t) == 2 && c >= 0x10000) {
+      c -= 0x10000;
+      out += static_cast<wchar_t>(0xD800 + (c >> 10));
+      out += static_cast<wchar_t>(0xDC00 + (c & 0x3FF));
+    } else {
+      out += static_cast<wchar_t>(c);
+    }
+    i += len;
+  }
+  return out;
+}
+
+}  // namespace platform

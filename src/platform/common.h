@@ -1,0 +1,18 @@
+// Helpers shared by the seam's implementations; not for the core.
+#pragma once
+
+#include <string>
+
+#include "platform/platform.h"
+
+namespace platform {
+
+// The known folder below the profile root set with SetProfileRoot; false when no
+// root is set.
+bool KnownFolderUnderRoot(KnownFolder folder, std::wstring* path);
+
+// The subkey below HKEY_CURRENT_USER that `subkey` stands for (see
+// SetRegistryTestRoot).
+std::wstring RegistryPath(const std::wstring& subkey);
+
+}  // namespace platform

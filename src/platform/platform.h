@@ -1,0 +1,205 @@
+// The one seam between the portable core and the operating system.
+//
+// Everything the stores, the settings and the schedule need from the system goes
+// through these declarations. win32/ implements them with the Windows calls the
+// program is specified against; posix/ emulates them over a Windows profile folder
+// copied or mounted on a POSIX system (case-insensitive path components, Windows
+// wildcard search, an in-memory registry, Windows-1252 as the ANSI code page).
+//
+// Paths are Windows paths in wide strings ("C:\Users\x\AppData\Roaming" on
+// Windows; "/mnt/profile\AppData\Roaming" on POSIX, where "\" and "/" both separate
+// components). The core never includes <windows.h>.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace platform {
+
+// ---- Known folders -----------------------------------------------------------
+
+enum class KnownFolder {
+  Cookies,       // CSIDL_COOKIES
+  AppData,       // CSIDL_APPDATA
+  LocalAppData,  // CSIDL_LOCAL_APPDATA
+  Profile,       // CSIDL_PROFILE
+};
+
+// Takes the known folders from a Windows user profile folder instead of the
+// current user's: Profile = root, AppData = root\AppData\Roaming, LocalAppData =
+// root\AppData\Local, Cookies = root\AppData\Roaming\Microsoft\Windows\Cookies.
+// An empty root returns to the current user's folders (Windows) or to none (POSIX).
+void SetProfileRoot(const std::wstring& root);
+const std::wstring& GetProfileRoot();
+
+// On failure returns false and leaves *path empty. Without a profile root, POSIX
+// has no known folders.
+bool GetKnownFolder(KnownFolder folder, std::wstring* path);
+
+// ---- Files and folders -------------------------------------------------------
+
+struct FindEntry {
+  std::wstring name;  // the entry's name only, without its folder
+  bool is_directory = false;
+};
+
+// Lists the entries of the folder part of `pattern` whose names match its last
+// component with Windows wildcards ("*", "?", case-insensitive; "." and ".." are
+// entries too), in the order the file system gives them (POSIX sorts them without
+// regard to case, as NTFS does; never rely on the order). Returns false when the
+// search cannot start (missing folder, nothing matches), as FindFirstFileW does.
+bool FindFiles(const std::wstring& pattern, std::vector<FindEntry>* entries);
+
+bool FileExists(const std::wstring& path);
+bool DirectoryExists(const std::wstring& path);
+
+// DeleteFileW.
+bool RemoveFile(const std::wstring& path);
+
+// Deletes a file, or a folder with everything in it, as the shell does with
+// FO_DELETE and flags 0x614 (no UI, no recycle bin). Links inside a folder are
+// removed, never followed. Returns 0 on success, else a non-zero error code.
+int ShellDelete(const std::wstring& path);
+
+// Replaces `target` with `source` in one step (MoveFileExW with
+// MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH; rename on POSIX).
+bool MoveReplace(const std::wstring& source, const std::wstring& target);
+
+// The path in the form SQLite's open wants: UTF-8, resolved like every other path.
+std::string PathForSqlite(const std::wstring& path);
+
+// A file handle. Movable, not copyable; closes on destruction.
+class File {
+ public:
+  enum class Share { kDenyWrite, kDenyNone };
+
+  File() = default;
+  File(File&& other) noexcept;
+  File& operator=(File&& other) noexcept;
+  File(const File&) = delete;
+  File& operator=(const File&) = delete;
+  ~File();
+
+  // Opens an existing file for reading. With kDenyWrite the open fails while
+  // another handle may write the file, and writers are refused while it is open
+  // (Windows; POSIX has no sharing modes and only opens).
+  static File OpenForRead(const std::wstring& path, Share share);
+  // Creates the file, or truncates an existing one, for writing.
+  static File CreateForWrite(const std::wstring& path);
+
+  bool is_open() const;
+  // Reads up to `size` bytes; *got is 0 at end of file. False on a read error.
+  bool Read(void* buffer, size_t size, size_t* got);
+  // Writes all `size` bytes or fails.
+  bool Write(const void* data, size_t size);
+  // Flushes written data to the disk (FlushFileBuffers / fsync).
+  bool Flush();
+  // Closes the handle; false when the close reported an error.
+  bool Close();
+
+ private:
+  intptr_t handle_ = -1;
+};
+
+// Reads a whole file (opened with deny-write sharing) into *data.
+bool ReadWholeFile(const std::wstring& path, std::string* data);
+
+// ---- Registry (HKEY_CURRENT_USER) --------------------------------------------
+
+// Windows error codes, as the registry functions return them.
+inline constexpr long kErrorSuccess = 0;
+inline constexpr long kErrorFileNotFound = 2;
+inline constexpr long kErrorAccessDenied = 5;
+inline constexpr long kErrorMoreData = 234;
+
+// Value types.
+inline constexpr uint32_t kRegNone = 0;
+inline constexpr uint32_t kRegSz = 1;
+inline constexpr uint32_t kRegExpandSz = 2;
+inline constexpr uint32_t kRegBinary = 3;
+inline constexpr uint32_t kRegDword = 4;
+inline constexpr uint32_t kRegMultiSz = 7;
+inline constexpr uint32_t kRegQword = 11;
+
+enum class RegAccess { kRead, kWrite };
+
+// A key under HKEY_CURRENT_USER. Movable, not copyable; closes on destruction.
+class RegKey {
+ public:
+  RegKey() = default;
+  RegKey(RegKey&& other) noexcept;
+  RegKey& operator=(RegKey&& other) noexcept;
+  RegKey(const RegKey&) = delete;
+  RegKey& operator=(const RegKey&) = delete;
+  ~RegKey();
+
+  // RegCreateKeyExW: opens the subkey, creating it when missing.
+  static long Create(const std::wstring& subkey, RegAccess access, RegKey* key);
+  // RegOpenKeyExW: opens an existing subkey.
+  static long Open(const std::wstring& subkey, RegAccess access, RegKey* key);
+
+  bool is_open() const;
+  // RegQueryValueExW: `data` may be null to ask for type and size only; *size is
+  // the buffer size in bytes on entry and the value's size on return.
+  long QueryValue(const std::wstring& name, uint32_t* type, uint8_t* data, uint32_t* size) const;
+  // RegSetValueExW.
+  long SetValue(const std::wstring& name, uint32_t type, const uint8_t* data, uint32_t size);
+  // RegDeleteValueW.
+  long DeleteValue(const std::wstring& name);
+  void Close();
+
+ private:
+  void* handle_ = nullptr;
+};
+
+// Deletes a subkey with everything below it (tests clean up their own keys).
+long RegDeleteKeyTree(const std::wstring& subkey);
+
+// Tests: while `root` is not empty, every subkey named above is taken below
+// HKEY_CURRENT_USER\<root> instead, so that tests never touch real settings.
+void SetRegistryTestRoot(const std::wstring& root);
+
+// ---- INI files ---------------------------------------------------------------
+
+// GetPrivateProfileStringW: sections and keys without regard to case; the file
+// decoded with the ANSI code page; surrounding blanks and one pair of quotes cut.
+std::wstring IniReadString(const std::wstring& section, const std::wstring& key,
+                                     const std::wstring& default_value,
+                                     const std::wstring& file);
+// GetPrivateProfileIntW: leading decimal digits (with an optional sign) of the value.
+int IniReadInt(const std::wstring& section, const std::wstring& key,
+                         int default_value, const std::wstring& file);
+
+// ---- Time --------------------------------------------------------------------
+
+// The broken-down time of SYSTEMTIME.
+struct SystemTime {
+  int year = 0, month = 0, day_of_week = 0, day = 0;
+  int hour = 0, minute = 0, second = 0, milliseconds = 0;
+};
+
+// GetSystemTimeAsFileTime: UTC, 100-nanosecond units since 1601-01-01.
+uint64_t GetSystemTimeAsFileTime();
+// FileTimeToLocalFileTime (with the current offset from UTC, as Windows does).
+bool FileTimeToLocalFileTime(uint64_t utc, uint64_t* local);
+// FileTimeToSystemTime: fails for values of 2^63 and above.
+bool FileTimeToSystemTime(uint64_t filetime, SystemTime* st);
+// The runtime's local-time-to-calendar conversion (_mktime64 / mktime) with
+// daylight saving left to the library: seconds since 1970-01-01 UTC, or -1.
+int64_t MakeCalendarTime(const SystemTime& local);
+// _time64: now, in seconds since 1970-01-01 UTC.
+int64_t CurrentCalendarTime();
+
+// ---- Text --------------------------------------------------------------------
+
+// MultiByteToWideChar with the thread's ANSI code page (Windows-1252 on POSIX).
+std::wstring WideFromAnsi(const std::string& bytes);
+// Makes the console show UTF-8 output (Windows); nothing elsewhere.
+void UseUtf8Console();
+// UTF-8 <-> wide, for console output and file names.
+std::string Utf8FromWide(const std::wstring& text);
+std::wstring WideFromUtf8(const std::string& text);
+
+}  // namespace platform

@@ -1,0 +1,332 @@
+// The seam on Windows: the calls the program is specified against, wide forms only.
+#include <windows.h>
+#include <shellapi.h>
+#include <shlobj.h>
+
+#include <ctime>
+
+#include "platform/common.h"
+#include "platform/platform.h"
+
+namespace platform {
+namespace {
+
+int Csidl(KnownFolder folder) {
+  switch (folder) {
+    case KnownFolder::Cookies:
+      return CSIDL_COOKIES;
+    case KnownFolder::AppData:
+      return CSIDL_APPDATA;
+    case KnownFolder::LocalAppData:
+      return CSIDL_LOCAL_APPDATA;
+    case KnownFolder::Profile:
+      return CSIDL_PROFILE;
+  }
+  return CSIDL_PROFILE;
+}
+
+HANDLE ToHandle(intptr_t handle) { return reinterpret_cast<HANDLE>(handle); }
+
+// A find handle, closed with FindClose.
+class FindHandle {
+ public:
+  explicit FindHandle(HANDLE handle) : handle_(handle) {}
+  FindHandle(const FindHandle&) = delete;
+  FindHandle& operator=(const FindHandle&) = delete;
+  ~FindHandle() {
+    if (handle_ != INVALID_HANDLE_VALUE) FindClose(handle_);
+  }
+  HANDLE get() const { return handle_; }
+
+ private:
+  HANDLE handle_;
+};
+
+REGSAM Sam(RegAccess access) { return access == RegAccess::kRead ? KEY_READ : KEY_WRITE; }
+
+FILETIME ToFileTime(uint64_t value) {
+  FILETIME ft;
+  ft.dwLowDateTime = static_cast<DWORD>(value & 0xFFFFFFFFu);
+  ft.dwHighDateTime = static_cast<DWORD>(value >> 32);
+  return ft;
+}
+
+uint64_t FromFileTime(const FILETIME& ft) {
+  return (static_cast<uint64_t>(ft.dwHighDateTime) << 32) | ft.dwLowDateTime;
+}
+
+}  // namespace
+
+// ---- Known folders
+
+bool GetKnownFolder(KnownFolder folder, std::wstring* path) {
+  path->clear();
+  if (!GetProfileRoot().empty()) return KnownFolderUnderRoot(folder, path);
+  wchar_t buffer[MAX_PATH] = {};
+  if (SHGetFolderPathW(nullptr, Csidl(folder), nullptr, 0, buffer) != S_OK) return false;
+  *path = buffer;
+  return !path->empty();
+}
+
+// ---- Files and folders
+
+bool FindFiles(const std::wstring& pattern, std::vector<FindEntry>* entries) {
+  entries->clear();
+  WIN32_FIND_DATAW data;
+  FindHandle find(FindFirstFileW(pattern.c_str(), &data));
+  if (find.get() == INVALID_HANDLE_VALUE) return false;
+  do {
+    entries->push_back(
+        FindEntry{data.cFileName, (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0});
+  } while (FindNextFileW(find.get(), &data));
+  return true;
+}
+
+bool FileExists(const std::wstring& path) {
+  const DWORD attributes = GetFileAttributesW(path.c_str());
+  return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
+}
+
+bool DirectoryExists(const std::wstring& path) {
+  const DWORD attributes = GetFileAttributesW(path.c_str());
+  return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+}
+
+bool RemoveFile(const std::wstring& path) { return DeleteFileW(path.c_str()) != FALSE; }
+
+int ShellDelete(const std::wstring& path) {
+  std::wstring from = path;
+  from.push_back(L'\0');  // the list ends with two NULs; c_str() adds the second
+  SHFILEOPSTRUCTW operation = {};
+  operation.hwnd = nullptr;
+  operation.wFunc = FO_DELETE;
+  operation.pFrom = from.c_str();
+  operation.fFlags = 0x614;  // FOF_SILENT | FOF_NOCONFIRMATION | FOF_NOCONFIRMMKDIR | FOF_NOERRORUI
+  const int result = SHFileOperationW(&operation);
+  if (result == 0 && operation.fAnyOperationsAborted) return ERROR_CANCELLED;
+  return result;
+}
+
+bool MoveReplace(const std::wstring& source, const std::wstring& target) {
+  return MoveFileExW(source.c_str(), target.c_str(),
+                     MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != FALSE;
+}
+
+std::string PathForSqlite(const std::wstring& path) { return Utf8FromWide(path); }
+
+File::File(File&& other) noexcept : handle_(other.handle_) { other.handle_ = -1; }
+
+File& File::operator=(File&& other) noexcept {
+  if (this != &other) {
+    Close();
+    handle_ = other.handle_;
+    other.handle_ = -1;
+  }
+  return *this;
+}
+
+File::~File() { Close(); }
+
+File File::OpenForRead(const std::wstring& path, Share share) {
+  File file;
+  const DWORD share_mode = share == Share::kDenyWrite
+                               ? FILE_SHARE_READ
+                               : FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
+  HANDLE handle = CreateFileW(path.c_str(), GENERIC_READ, share_mode, nullptr, OPEN_EXISTING,
+                              FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (handle != INVALID_HANDLE_VALUE) file.handle_ = reinterpret_cast<intptr_t>(handle);
+  return file;
+}
+
+File File::CreateForWrite(const std::wstring& path) {
+  File file;
+  HANDLE handle = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                              FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (handle != INVALID_HANDLE_VALUE) file.handle_ = reinterpret_cast<intptr_t>(handle);
+  return file;
+}
+
+bool File::is_open() const { return handle_ != -1; }
+
+bool File::Read(void* buffer, size_t size, size_t* got) {
+  *got = 0;
+  if (handle_ == -1) return false;
+  DWORD read = 0;
+  const DWORD want = size > 0x40000000 ? 0x40000000 : static_cast<DWORD>(size);
+  if (!ReadFile(ToHandle(handle_), buffer, want, &read, nullptr)) return false;
+  *got = read;
+  return true;
+}
+
+bool File::Write(const void* data, size_t size) {
+  if (handle_ == -1) return false;
+  const char* bytes = static_cast<const char*>(data);
+  while (size > 0) {
+    const DWORD chunk = size > 0x40000000 ? 0x40000000 : static_cast<DWORD>(size);
+    DWORD written = 0;
+    if (!WriteFile(ToHandle(handle_), bytes, chunk, &written, nullptr) || written == 0) {
+      return false;
+    }
+    bytes += written;
+    size -= written;
+  }
+  return true;
+}
+
+bool File::Flush() { return handle_ != -1 && FlushFileBuffers(ToHandle(handle_)) != FALSE; }
+
+bool File::Close() {
+  if (handle_ == -1) return true;
+  const BOOL ok = CloseHandle(ToHandle(handle_));
+  handle_ = -1;
+  return ok != FALSE;
+}
+
+// ---- Registry
+
+RegKey::RegKey(RegKey&& other) noexcept : handle_(other.handle_) { other.handle_ = nullptr; }
+
+RegKey& RegKey::operator=(RegKey&& other) noexcept {
+  if (this != &other) {
+    Close();
+    handle_ = other.handle_;
+    other.handle_ = nullptr;
+  }
+  return *this;
+}
+
+RegKey::~RegKey() { Close(); }
+
+long RegKey::Create(const std::wstring& subkey, RegAccess access, RegKey* key) {
+  key->Close();
+  HKEY handle = nullptr;
+  const LSTATUS status = RegCreateKeyExW(HKEY_CURRENT_USER, RegistryPath(subkey).c_str(), 0, nullptr,
+                                         REG_OPTION_NON_VOLATILE, Sam(access), nullptr, &handle,
+                                         nullptr);
+  if (status == ERROR_SUCCESS) key->handle_ = handle;
+  return status;
+}
+
+long RegKey::Open(const std::wstring& subkey, RegAccess access, RegKey* key) {
+  key->Close();
+  HKEY handle = nullptr;
+  const LSTATUS status = RegOpenKeyExW(HKEY_CURRENT_USER, RegistryPath(subkey).c_str(), 0, Sam(access), &handle);
+  if (status == ERROR_SUCCESS) key->handle_ = handle;
+  return status;
+}
+
+bool RegKey::is_open() const { return handle_ != nullptr; }
+
+long RegKey::QueryValue(const std::wstring& name, uint32_t* type, uint8_t* data,
+                        uint32_t* size) const {
+  DWORD value_type = 0;
+  DWORD value_size = size != nullptr ? *size : 0;
+  const LSTATUS status = RegQueryValueExW(static_cast<HKEY>(handle_), name.c_str(), nullptr,
+                                          &value_type, data, size != nullptr ? &value_size : nullptr);
+  if (type != nullptr) *type = value_type;
+  if (size != nullptr) *size = value_size;
+  return status;
+}
+
+long RegKey::SetValue(const std::wstring& name, uint32_t type, const uint8_t* data,
+                      uint32_t size) {
+  return RegSetValueExW(static_cast<HKEY>(handle_), name.c_str(), 0, type, data, size);
+}
+
+long RegKey::DeleteValue(const std::wstring& name) {
+  return RegDeleteValueW(static_cast<HKEY>(handle_), name.c_str());
+}
+
+void RegKey::Close() {
+  if (handle_ != nullptr) RegCloseKey(static_cast<HKEY>(handle_));
+  handle_ = nullptr;
+}
+
+long RegDeleteKeyTree(const std::wstring& subkey) {
+  return RegDeleteTreeW(HKEY_CURRENT_USER, RegistryPath(subkey).c_str());
+}
+
+// ---- INI files
+
+std::wstring IniReadString(const std::wstring& section, const std::wstring& key,
+                           const std::wstring& default_value, const std::wstring& file) {
+  std::wstring buffer(1024, L'\0');
+  for (;;) {
+    const DWORD copied =
+        GetPrivateProfileStringW(section.c_str(), key.c_str(), default_value.c_str(),
+                                 buffer.data(), static_cast<DWORD>(buffer.size()), file.c_str());
+    if (copied + 1 < buffer.size() || buffer.size() >= 1 << 20) {
+      buffer.resize(copied);
+      return buffer;
+    }
+    buffer.resize(buffer.size() * 2);
+  }
+}
+
+int IniReadInt(const std::wstring& section, const std::wstring& key, int default_value,
+               const std::wstring& file) {
+  return static_cast<int>(
+      GetPrivateProfileIntW(section.c_str(), key.c_str(), default_value, file.c_str()));
+}
+
+// ---- Time
+
+uint64_t GetSystemTimeAsFileTime() {
+  FILETIME now;
+  ::GetSystemTimeAsFileTime(&now);
+  return FromFileTime(now);
+}
+
+bool FileTimeToLocalFileTime(uint64_t utc, uint64_t* local) {
+  const FILETIME in = ToFileTime(utc);
+  FILETIME out;
+  if (!::FileTimeToLocalFileTime(&in, &out)) return false;
+  *local = FromFileTime(out);
+  return true;
+}
+
+bool FileTimeToSystemTime(uint64_t filetime, SystemTime* st) {
+  const FILETIME in = ToFileTime(filetime);
+  SYSTEMTIME out;
+  if (!::FileTimeToSystemTime(&in, &out)) return false;
+  st->year = out.wYear;
+  st->month = out.wMonth;
+  st->day_of_week = out.wDayOfWeek;
+  st->day = out.wDay;
+  st->hour = out.wHour;
+  st->minute = out.wMinute;
+  st->second = out.wSecond;
+  st->milliseconds = out.wMilliseconds;
+  return true;
+}
+
+int64_t MakeCalendarTime(const SystemTime& local) {
+  struct tm parts = {};
+  parts.tm_year = local.year - 1900;
+  parts.tm_mon = local.month - 1;
+  parts.tm_mday = local.day;
+  parts.tm_hour = local.hour;
+  parts.tm_min = local.minute;
+  parts.tm_sec = local.second;
+  parts.tm_isdst = -1;
+  return static_cast<int64_t>(_mktime64(&parts));
+}
+
+int64_t CurrentCalendarTime() { return static_cast<int64_t>(_time64(nullptr)); }
+
+// ---- Text
+
+void UseUtf8Console() { SetConsoleOutputCP(CP_UTF8); }
+
+std::wstring WideFromAnsi(const std::string& bytes) {
+  if (bytes.empty()) return std::wstring();
+  const int length = MultiByteToWideChar(CP_THREAD_ACP, 0, bytes.data(),
+                                         static_cast<int>(bytes.size()), nullptr, 0);
+  if (length <= 0) return std::wstring();
+  std::wstring out(static_cast<size_t>(length), L'\0');
+  MultiByteToWideChar(CP_THREAD_ACP, 0, bytes.data(), static_cast<int>(bytes.size()), out.data(),
+                      length);
+  return out;
+}
+
+}  // namespace platform

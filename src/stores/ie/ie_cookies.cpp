@@ -1,0 +1,81 @@
+// Internet Explorer cookies: one small text file per site in the user's cookie
+// folder and its "\Low" folder (protected mode). IE cookie records are nine lines:
+// name, value, host and path, flags, expiry low and high, creation low and high,
+// and a line holding a single "*".
+#include <string>
+
+#include "platform/platform.h"
+#include "stores/stores.h"
+#include "stores/textfile.h"
+
+namespace {
+
+// Reads one cookie file. A scan appends the evil records; a clean keeps the others
+// in `items` and rewrites the file without the evil ones, or deletes it when
+// nothing is left. Bytes the reader could not take as records (a malformed record
+// and whatever follows it) are kept verbatim behind the kept records.
+int ProcessIECookieFile(const std::wstring& path, const CCookieFilter& filter,
+                        CIECookieArray& items, bool clean) {
+  int count = 0;
+  bool changed = false;
+  std::string unread_rest;
+  try {
+    CStdioFile file(path);
+    CIECookie cookie;
+    for (;;) {
+      if (clean) file.BeginCapture();
+      if (!cookie.ReadFrom(file)) break;
+      if (filter.IsEvil(cookie)) {
+        ++count;
+        if (clean) {
+          changed = true;
+        } else {
+          items.push_back(cookie);
+        }
+      } else if (clean) {
+        items.push_back(cookie);
+      }
+    }
+    if (clean) unread_rest = file.TakeRawRest();
+  } catch (const CFileException&) {
+    // Unreadable: the file contributes nothing and stays as it is.
+    if (clean) items.clear();
+    return 0;
+  }
+  if (!clean) return count;
+
+  if (items.empty() && unread_rest.empty()) {
+    platform::RemoveFile(path);
+  } else if (changed) {
+    try {
+      CFile out(path);
+      for (CIECookie& kept : items) kept.WriteTo(out);
+      out.Write(unread_rest);
+      out.Commit();
+    } catch (const CFileException&) {
+      // The original stays in place; the records still count as found.
+    }
+  }
+  items.clear();
+  return count;
+}
+
+int ProcessIECookieFolder(const std::wstring& folder, const CCookieFilter& filter,
+                          CIECookieArray& items, bool clean) {
+  std::vector<platform::FindEntry> entries;
+  if (!platform::FindFiles(folder + L"\\*.txt", &entries)) return 0;
+  int count = 0;
+  for (const platform::FindEntry& entry : entries) {
+    count += ProcessIECookieFile(folder + L"\\" + entry.name, filter, items, clean);
+  }
+  return count;
+}
+
+}  // namespace
+
+int ProcessIECookies(const CCookieFilter& filter, CIECookieArray& items, bool clean) {
+  std::wstring folder;
+  if (!platform::GetKnownFolder(platform::KnownFolder::Cookies, &folder)) return 0;
+  return ProcessIECookieFolder(folder, filter, items, clean) +
+         ProcessIECookieFolder(folder + L"\\Low", filter, items, clean);
+}

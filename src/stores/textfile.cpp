@@ -1,0 +1,137 @@
+#include "stores/textfile.h"
+
+#include <utility>
+
+namespace {
+
+constexpr size_t kReadChunk = 64 * 1024;
+constexpr int kEnd = -1;
+constexpr unsigned char kCtrlZ = 0x1A;
+
+}  // namespace
+
+std::string BytesFromWide(const std::wstring& text) {
+  std::string bytes;
+  bytes.reserve(text.size());
+  for (wchar_t c : text) {
+    const auto code = static_cast<uint32_t>(c);
+    bytes += code <= 0xFF ? static_cast<char>(code) : '?';
+  }
+  return bytes;
+}
+
+std::wstring WideFromBytes(const std::string& bytes) {
+  std::wstring text;
+  text.reserve(bytes.size());
+  for (char b : bytes) text += static_cast<wchar_t>(static_cast<unsigned char>(b));
+  return text;
+}
+
+// ---- CStdioFile
+
+CStdioFile::CStdioFile(const std::wstring& path)
+    : file_(platform::File::OpenForRead(path, platform::File::Share::kDenyWrite)) {
+  if (!file_.is_open()) throw CFileException("cannot open " + platform::Utf8FromWide(path));
+}
+
+CStdioFile::~CStdioFile() = default;
+
+bool CStdioFile::Fill() {
+  if (file_end_) return false;
+  buffer_.erase(0, pos_);
+  pos_ = 0;
+  const size_t old_size = buffer_.size();
+  buffer_.resize(old_size + kReadChunk);
+  size_t got = 0;
+  const bool ok = file_.Read(buffer_.data() + old_size, kReadChunk, &got);
+  buffer_.resize(old_size + got);
+  if (!ok) throw CFileException("read error");
+  if (got == 0) file_end_ = true;
+  return got > 0;
+}
+
+int CStdioFile::PeekRaw() {
+  if (pos_ >= buffer_.size() && !Fill()) return kEnd;
+  return static_cast<unsigned char>(buffer_[pos_]);
+}
+
+void CStdioFile::ConsumeRaw() {
+  if (capturing_) captured_ += buffer_[pos_];
+  ++pos_;
+}
+
+bool CStdioFile::ReadString(std::wstring& line) {
+  line.clear();
+  bool read_any = false;
+  while (!text_end_) {
+    const int c = PeekRaw();
+    if (c == kEnd) break;
+    if (c == kCtrlZ) {
+      text_end_ = true;
+      break;
+    }
+    ConsumeRaw();
+    read_any = true;
+    if (c == '\r' && PeekRaw() == '\n') continue;  // CR LF reads as LF
+    if (c == '\n') break;
+    line += static_cast<wchar_t>(c);
+  }
+  return read_any;
+}
+
+void CStdioFile::BeginCapture() {
+  capturing_ = true;
+  captured_.clear();
+}
+
+std::string CStdioFile::TakeRawRest() {
+  while (Fill()) {
+  }
+  std::string rest = std::move(captured_);
+  rest.append(buffer_, pos_, std::string::npos);
+  pos_ = buffer_.size();
+  captured_.clear();
+  capturing_ = false;
+  return rest;
+}
+
+// ---- CStdioFileEx
+
+bool CStdioFileEx::ReadString(std::wstring& line) {
+  if (!pushed_.empty()) {
+    line = std::move(pushed_.back());
+    pushed_.pop_back();
+    return true;
+  }
+  return CStdioFile::ReadString(line);
+}
+
+void CStdioFileEx::UnreadString(std::wstring line) { pushed_.push_back(std::move(line)); }
+
+// ---- CFile
+
+std::wstring CFile::NewFileName(const std::wstring& target) { return target + L".tsnew.tmp"; }
+
+CFile::CFile(const std::wstring& target)
+    : target_(target),
+      new_file_(NewFileName(target)),
+      file_(platform::File::CreateForWrite(new_file_)) {
+  if (!file_.is_open()) throw CFileException("cannot create " + platform::Utf8FromWide(new_file_));
+}
+
+CFile::~CFile() {
+  if (!committed_) {
+    file_.Close();
+    platform::RemoveFile(new_file_);
+  }
+}
+
+void CFile::Write(const std::string& bytes) {
+  if (!file_.Write(bytes.data(), bytes.size())) throw CFileException("write error");
+}
+
+void CFile::Commit() {
+  if (!file_.Flush() || !file_.Close()) throw CFileException("write error");
+  if (!platform::MoveReplace(new_file_, target_)) throw CFileException("cannot replace");
+  committed_ = true;
+}

@@ -1,0 +1,97 @@
+// Line-oriented text files of the browser stores, and the byte-preserving
+// conversion between their 8-bit text and wide strings.
+#pragma once
+
+#include <cstdint>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+#include "platform/platform.h"
+
+// Byte n <-> character n. Characters above 255, which no file of the stores holds,
+// become '?'.
+std::string BytesFromWide(const std::wstring& text);
+std::wstring WideFromBytes(const std::string& bytes);
+
+// A file could not be opened, read or written.
+class CFileException : public std::runtime_error {
+ public:
+  explicit CFileException(const std::string& what) : std::runtime_error(what) {}
+};
+
+// A text file opened for reading with deny-write sharing, read line by line in
+// text mode: CR LF reads as LF, a Ctrl-Z byte ends the file, lines have no length
+// limit, and every byte becomes the character with the same number.
+class CStdioFile {
+ public:
+  // Opens the file; throws CFileException when it cannot.
+  explicit CStdioFile(const std::wstring& path);
+  CStdioFile(const CStdioFile&) = delete;
+  CStdioFile& operator=(const CStdioFile&) = delete;
+  virtual ~CStdioFile();
+
+  // The next line without its LF (a CR not followed by LF stays). True when at
+  // least one character, the LF included, was read; false only at the end.
+  // Throws CFileException on a read error.
+  virtual bool ReadString(std::wstring& line);
+
+  // Starts keeping the raw bytes that the following reads consume.
+  void BeginCapture();
+  // The raw bytes consumed since BeginCapture() followed by every byte not yet
+  // consumed, up to the physical end of the file (past a Ctrl-Z too): the file's
+  // exact unread rest. Reads the whole remainder; throws CFileException.
+  std::string TakeRawRest();
+
+ private:
+  bool Fill();
+  int PeekRaw();
+  void ConsumeRaw();
+
+  platform::File file_;
+  std::string buffer_;
+  size_t pos_ = 0;
+  bool file_end_ = false;   // the file has no more bytes
+  bool text_end_ = false;   // a Ctrl-Z was met
+  bool capturing_ = false;
+  std::string captured_;
+};
+
+// A text file into which a reader can push lines back: the line pushed last is
+// read first, before the file is read on.
+class CStdioFileEx : public CStdioFile {
+ public:
+  explicit CStdioFileEx(const std::wstring& path) : CStdioFile(path) {}
+  bool ReadString(std::wstring& line) override;
+  virtual void UnreadString(std::wstring line);
+
+ private:
+  std::vector<std::wstring> pushed_;
+};
+
+// A record file being rewritten. The bytes go to a new file beside the target,
+// which replaces the target only when Commit() has written, flushed and closed it
+// completely; until then the target keeps its old content. An uncommitted new file
+// is removed on destruction.
+class CFile {
+ public:
+  // Creates the new file; throws CFileException when it cannot.
+  explicit CFile(const std::wstring& target);
+  CFile(const CFile&) = delete;
+  CFile& operator=(const CFile&) = delete;
+  ~CFile();
+
+  // Throws CFileException when the bytes cannot all be written.
+  void Write(const std::string& bytes);
+  // Puts the new file in place of the target; throws CFileException on failure.
+  void Commit();
+
+  // The name of the new file written beside `target`.
+  static std::wstring NewFileName(const std::wstring& target);
+
+ private:
+  std::wstring target_;
+  std::wstring new_file_;
+  platform::File file_;
+  bool committed_ = false;
+};

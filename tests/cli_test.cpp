@@ -1,0 +1,118 @@
+// The console front end: commands, options, exit statuses, output.
+#include <gtest/gtest.h>
+
+#include <sstream>
+
+#include "cli/cli.h"
+#include "platform/platform.h"
+#include "support/registry_sandbox.h"
+#include "support/temp_tree.h"
+
+namespace {
+
+std::string Record(const std::string& name, const std::string& site) {
+  return name + "\nval\n" + site + "\n0\n0\n0\n0\n0\n*\n";
+}
+
+class Cli : public RegistryTest {
+ protected:
+  void SetUp() override {
+    profile_.Write(std::string(TempProfile::kCookies) + "/c.txt",
+                   Record("id", "ad.doubleclick.net/") + Record("session", "www.example.org/"));
+  }
+  int Run(std::vector<std::string> args) {
+    args.insert(args.begin(), "trackscrub-cli");
+    out_.str("");
+    err_.str("");
+    return RunCli(args, out_, err_);
+  }
+  std::string Profile() const { return platform::Utf8FromWide(profile_.Path()); }
+
+  TempTree profile_;
+  std::ostringstream out_, err_;
+};
+
+}  // namespace
+
+TEST_F(Cli, ScanListsEvilItemsAndTheSummary) {
+  ASSERT_EQ(Run({"scan", "--profile", Profile()}), kExitOk) << err_.str();
+  EXPECT_EQ(out_.str(),
+            "Internet Explorer\tad.doubleclick.net/\tsoon\tid\tval\n"
+            "1 potentially evil cookies have been found on your computer: all of them are in "
+            "Internet Explorer.\n");
+  EXPECT_TRUE(profile_.Exists(std::string(TempProfile::kCookies) + "/c.txt"));
+}
+
+TEST_F(Cli, CleanRemovesAndCounts) {
+  ASSERT_EQ(Run({"clean", "--profile", Profile()}), kExitOk);
+  EXPECT_EQ(out_.str(), "1 cookies have been cleaned.\n");
+  EXPECT_EQ(profile_.Read(std::string(TempProfile::kCookies) + "/c.txt"),
+            Record("session", "www.example.org/"));
+  ASSERT_EQ(Run({"clean", "--profile", Profile()}), kExitOk);
+  EXPECT_EQ(out_.str(), "No cookies have been removed.\n");
+  ASSERT_EQ(Run({"scan", "--profile", Profile()}), kExitOk);
+  EXPECT_EQ(out_.str(), "No evil cookies have been found on your computer.\n");
+}
+
+TEST_F(Cli, FilterFileIsReadAsTheOptionsDialogStoresIt) {
+  profile_.Write("filter.txt", "# mine\r\n*.example.org\r\n");
+  ASSERT_EQ(Run({"scan", "--profile", Profile(), "--filter",
+                 platform::Utf8FromWide(profile_.Path("filter.txt"))}),
+            kExitOk);
+  EXPECT_NE(out_.str().find("www.example.org/\tsoon\tsession"), std::string::npos) << out_.str();
+  EXPECT_EQ(out_.str().find("doubleclick"), std::string::npos);
+  profile_.Write("empty.txt", "");
+  ASSERT_EQ(Run({"scan", "--profile", Profile(), "--filter",
+                 platform::Utf8FromWide(profile_.Path("empty.txt"))}),
+            kExitOk);
+  EXPECT_EQ(out_.str(), "No evil cookies have been found on your computer.\n");
+}
+
+TEST_F(Cli, BrowsersOptionLimitsTheStores) {
+  ASSERT_EQ(Run({"clean", "--profile", Profile(), "--browsers", "firefox,chrome"}), kExitOk);
+  EXPECT_EQ(out_.str(), "No cookies have been removed.\n");
+  ASSERT_EQ(Run({"scan", "--profile", Profile(), "--browsers", "ie"}), kExitOk);
+  EXPECT_NE(out_.str().find("1 potentially evil"), std::string::npos);
+}
+
+TEST_F(Cli, UsageErrorsExitWithTwo) {
+  const std::vector<std::vector<std::string>> bad = {
+      {},
+      {"wipe", "--profile", Profile()},
+      {"scan", "clean", "--profile", Profile()},
+      {"scan", "--profile", Profile(), "--browsers", "ie,opera"},
+      {"scan", "--profile", Profile(), "--no-such-option"},
+      {"scan", "--profile", Profile() + "/missing"},
+      {"scan", "--profile", Profile(), "--filter", Profile() + "/missing.txt"},
+  };
+  for (const auto& args : bad) {
+    EXPECT_EQ(Run(args), kExitUsage) << (args.empty() ? "" : args[0]);
+    EXPECT_FALSE(err_.str().empty());
+    EXPECT_TRUE(out_.str().empty());
+  }
+}
+
+TEST_F(Cli, ProfileIsRequiredWithoutUserFolders) {
+#ifdef _WIN32
+  GTEST_SKIP() << "Windows has the current user's folders";
+#else
+  EXPECT_EQ(Run({"scan"}), kExitUsage);
+  EXPECT_NE(err_.str().find("--profile"), std::string::npos);
+#endif
+}
+
+TEST_F(Cli, HelpAndVersion) {
+  EXPECT_EQ(Run({"--help"}), kExitOk);
+  EXPECT_NE(out_.str().find("scan"), std::string::npos);
+  EXPECT_EQ(Run({"--version"}), kExitOk);
+  EXPECT_EQ(out_.str(), "trackscrub-cli 2.6.0.41\n");
+}
+
+TEST_F(Cli, WritesNoSettings) {
+  ASSERT_EQ(Run({"clean", "--profile", Profile()}), kExitOk);
+  platform::RegKey key;
+  if (platform::RegKey::Open(L"Software\\Trackscrub", platform::RegAccess::kRead, &key) == 0) {
+    uint32_t type = 0, size = 0;
+    EXPECT_NE(key.QueryValue(L"LastCleanLow", &type, nullptr, &size), 0);
+  }
+}

@@ -1,0 +1,159 @@
+// The site filter's wildcard rules, and their cost.
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <random>
+
+#include "model/filter.h"
+
+namespace {
+
+// The rules as a plain recursive matcher: the reference that the bounded matcher
+// must agree with.
+bool ReferenceMatch(const wchar_t* site, const wchar_t* pattern) {
+  switch (*pattern) {
+    case L'\0':
+      return *site == L'\0';
+    case L'*': {
+      while (*pattern == L'*') ++pattern;
+      if (*pattern == L'\0') return true;
+      for (; *site != L'\0'; ++site) {
+        if (ReferenceMatch(site, pattern)) return true;
+      }
+      return false;
+    }
+    case L'+':
+      while (*pattern == L'+') ++pattern;
+      while (*site != L'\0' && *site != L'.') ++site;
+      return ReferenceMatch(site, pattern);
+    case L'?':
+      return *site != L'\0' && ReferenceMatch(site + 1, pattern + 1);
+    default:
+      return *site == *pattern && ReferenceMatch(site + 1, pattern + 1);
+  }
+}
+
+CIECookie Item(const wchar_t* site) {
+  CIECookie cookie;
+  cookie.m_strSite = site;
+  return cookie;
+}
+
+}  // namespace
+
+TEST(FilterMatch, Cases) {
+  const struct {
+    const wchar_t* site;
+    const wchar_t* pattern;
+    bool match;
+  } cases[] = {
+      {L".ads.example.com", L"*.example.com", true},
+      {L".example.com", L"*.example.com", true},
+      {L".otherexample.com", L"*.example.com", false},
+      {L".example.com", L"*.example.+", true},
+      {L".host.example.de", L"*.example.+", true},
+      {L".example.co.uk", L"*.example.+", false},
+      {L".example.co.uk", L"*.example.co.+", true},
+      {L".example.com.au", L"*.example.com.+", true},
+      {L".example.com", L".example.com", true},
+      {L".www.example.com", L".example.com", false},
+      {L".example.com", L"example.com", false},
+      {L".example.com", L"+.example.com", true},
+      {L".example.com", L"*.example.co?", true},
+      {L".example.com", L"*example?com", true},
+      {L".example.com", L"*.EXAMPLE.com", false},
+      {L".example.com", L"**.example.com", true},
+      {L".example.com", L"*.++.com", true},
+      {L".example.com", L"*+x", false},   // "+" followed by a letter never matches
+      {L".example.com", L"*+", true},
+      {L".example.", L"*+", false},      // a rest ending in a period
+      {L".a", L"*", true},
+      {L"", L"*", true},
+      {L".example.com", L"*.example.com\r", false},
+      {L".example.com", L"", false},
+      {L"", L"", true},
+      {L".a", L"*?", true},
+      {L".a", L"*.a*", true},
+      {L".a", L"?*a", true},
+      {L"ab", L"*b*", true},
+      {L"ab", L"*?b", true},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(CCookieFilter::Match(c.site, c.pattern), c.match) << c.site << " ~ " << c.pattern;
+    EXPECT_EQ(ReferenceMatch(c.site, c.pattern), c.match) << c.site << " ~ " << c.pattern;
+  }
+}
+
+TEST(FilterMatch, StarRestIsNotTriedAgainstTheEmptyEnd) {
+  // "+" could only match the empty end after the final period.
+  EXPECT_FALSE(CCookieFilter::Match(L".a.", L"*+"));
+  EXPECT_TRUE(CCookieFilter::Match(L".a.", L"*.+"));
+}
+
+TEST(FilterMatch, AgreesWithTheRecursiveRulesOnRandomInput) {
+  std::mt19937 random(12345);
+  const wchar_t site_chars[] = L"ab.";
+  const wchar_t pattern_chars[] = L"ab.*+?";
+  for (int round = 0; round < 200000; ++round) {
+    std::wstring site, pattern;
+    const int site_len = static_cast<int>(random() % 9);
+    const int pattern_len = static_cast<int>(random() % 8);
+    for (int i = 0; i < site_len; ++i) site += site_chars[random() % 3];
+    for (int i = 0; i < pattern_len; ++i) pattern += pattern_chars[random() % 6];
+    ASSERT_EQ(CCookieFilter::Match(site.c_str(), pattern.c_str()),
+              ReferenceMatch(site.c_str(), pattern.c_str()))
+        << "site '" << site << "' pattern '" << pattern << "'";
+  }
+}
+
+TEST(FilterMatch, ManyStarsStayCheap) {
+  // A backtracking matcher takes many seconds here; the bounded one a few
+  // microseconds. Every call must still give the recursive rules' answer.
+  const std::wstring site(80, L'a');
+  EXPECT_FALSE(CCookieFilter::Match(site.c_str(), L"*a*a*a*a*a*a*b"));
+  EXPECT_FALSE(CCookieFilter::Match(site.c_str(), L"*a*a*a*a*a*a*a*a*a*a*a*a*a*a*a*a*b"));
+  EXPECT_TRUE(CCookieFilter::Match((site + L"b").c_str(), L"*a*a*a*a*a*a*b"));
+}
+
+TEST(FilterList, LinesCommentsAndCarriageReturns) {
+  const CCookieFilter filter(L"# comment\n\n*.a.com\n #x\n*.b.com\r\n*.c.com");
+  ASSERT_EQ(filter.patterns().size(), 4u);
+  EXPECT_EQ(filter.patterns()[0], L"*.a.com");
+  EXPECT_EQ(filter.patterns()[1], L" #x");
+  EXPECT_EQ(filter.patterns()[2], L"*.b.com\r");
+  EXPECT_EQ(filter.patterns()[3], L"*.c.com");
+}
+
+TEST(FilterList, EmptyTextGivesNoPatternsAndNothingIsEvil) {
+  const CCookieFilter filter(L"");
+  EXPECT_TRUE(filter.patterns().empty());
+  EXPECT_FALSE(filter.IsEvil(Item(L".example.com")));
+}
+
+TEST(FilterIsEvil, SiteIsCutAtTheSlashAndGivenAPeriod) {
+  const CCookieFilter filter(L"*.example.com\n.exact.com\n*.b.com\r\n");
+  EXPECT_TRUE(filter.IsEvil(Item(L"ads.example.com/path")));
+  EXPECT_TRUE(filter.IsEvil(Item(L".example.com/")));
+  EXPECT_TRUE(filter.IsEvil(Item(L"exact.com/x")));
+  EXPECT_TRUE(filter.IsEvil(Item(L".exact.com")));
+  EXPECT_FALSE(filter.IsEvil(Item(L"www.exact.com/")));
+  EXPECT_FALSE(filter.IsEvil(Item(L"/ads.example.com")));
+  EXPECT_FALSE(filter.IsEvil(Item(L"")));
+  EXPECT_FALSE(filter.IsEvil(Item(L"x.b.com")));  // the pattern ends in a carriage return
+  EXPECT_FALSE(filter.IsEvil(Item(L"ADS.EXAMPLE.COM/")));
+}
+
+TEST(FilterIsEvil, StarMatchesAnySiteWithACharacterBeforeTheSlash) {
+  const CCookieFilter filter(L"*");
+  EXPECT_TRUE(filter.IsEvil(Item(L"a/")));
+  EXPECT_FALSE(filter.IsEvil(Item(L"/a")));
+}
+
+TEST(FilterIsEvil, DefaultListCatchesTrackersAndSparesOthers) {
+  const CCookieFilter filter;
+  EXPECT_TRUE(filter.IsEvil(Item(L"ad.doubleclick.net/")));
+  EXPECT_TRUE(filter.IsEvil(Item(L".yahoo.co.uk/")));
+  EXPECT_TRUE(filter.IsEvil(Item(L"www.yahoo.com/")));
+  EXPECT_FALSE(filter.IsEvil(Item(L"www.wikipedia.org/")));
+  EXPECT_FALSE(filter.IsEvil(Item(L"mybank.example/")));
+}

@@ -1,0 +1,82 @@
+// The scan and clean sequences: order, switches, counts.
+#include <gtest/gtest.h>
+
+#include "app/settings.h"
+#include "model/scanner.h"
+#include "support/registry_sandbox.h"
+#include "support/temp_tree.h"
+
+namespace {
+
+std::string Record(const std::string& site) {
+  return "n\nv\n" + site + "\n0\n0\n0\n0\n0\n*\n";
+}
+
+class Sequences : public RegistryTest {
+ protected:
+  void SetUp() override {
+    CtrackscrubApp::SetRegString(kValueFilter, L"*.tracker.com");
+    profile_.Write(std::string(TempProfile::kCookies) + "/a.txt",
+                   Record("tracker.com/") + Record("x.tracker.com/") + Record("ok.example/"));
+  }
+  TempProfile profile_;
+};
+
+void SwitchAll(uint32_t value) {
+  for (Browser browser : kBrowserOrder) CtrackscrubApp::SetRegDWORD(SwitchName(browser), value);
+}
+
+}  // namespace
+
+TEST_F(Sequences, ScanFillsTheListsOfEnabledBrowsers) {
+  CScanLists lists;
+  RunScanSequence(CCookieFilter(), &lists);
+  EXPECT_EQ(lists.ie_cookies.size(), 2u);
+  EXPECT_EQ(lists.CountFor(Browser::kIE), 2u);
+  EXPECT_EQ(lists.Total(), 2u);
+}
+
+TEST_F(Sequences, SwitchedOffBrowserStaysEmptyAndUntouched) {
+  CtrackscrubApp::SetRegDWORD(kValueProcessIE, 0);
+  CScanLists lists;
+  RunScanSequence(CCookieFilter(), &lists);
+  EXPECT_EQ(lists.Total(), 0u);
+  EXPECT_EQ(RunCleanSequence(CCookieFilter()), 0);
+  EXPECT_TRUE(profile_.Exists(std::string(TempProfile::kCookies) + "/a.txt"));
+  CtrackscrubApp::SetRegDWORD(kValueProcessIE, 7);
+  EXPECT_EQ(RunCleanSequence(CCookieFilter()), 2);
+}
+
+TEST_F(Sequences, AllSwitchesOffGiveNothing) {
+  SwitchAll(0);
+  CScanLists lists;
+  RunScanSequence(CCookieFilter(), &lists);
+  EXPECT_EQ(lists.Total(), 0u);
+  EXPECT_EQ(RunCleanSequence(CCookieFilter()), 0);
+}
+
+TEST_F(Sequences, GatesAreAskedInTheFixedOrder) {
+  std::vector<Browser> asked;
+  CScanLists lists;
+  RunScanSequence(CCookieFilter(), &lists, [&](Browser b) {
+    asked.push_back(b);
+    return true;
+  });
+  EXPECT_EQ(asked, std::vector<Browser>(std::begin(kBrowserOrder), std::end(kBrowserOrder)));
+
+  std::vector<Browser> confirmed;
+  RunCleanSequence(CCookieFilter(), SwitchEnabled, [&](Browser b) {
+    confirmed.push_back(b);
+    return b != Browser::kIE;  // the user keeps the running browser's cookies
+  });
+  EXPECT_EQ(confirmed, (std::vector<Browser>{Browser::kIE, Browser::kFirefox, Browser::kChrome,
+                                             Browser::kSafari}));
+  EXPECT_TRUE(profile_.Exists(std::string(TempProfile::kCookies) + "/a.txt"));
+}
+
+TEST_F(Sequences, ItemWrittenAfterAScanIsCleanedAndCounted) {
+  CScanLists lists;
+  RunScanSequence(CCookieFilter(), &lists);
+  profile_.Write(std::string(TempProfile::kCookies) + "/b.txt", Record("late.tracker.com/"));
+  EXPECT_EQ(RunCleanSequence(CCookieFilter()), 3);
+}

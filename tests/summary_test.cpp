@@ -1,0 +1,65 @@
+// The wording of what a scan found and a clean removed.
+#include <gtest/gtest.h>
+
+#include "app/settings.h"
+#include "model/summary.h"
+#include "support/registry_sandbox.h"
+
+namespace {
+
+template <typename Array>
+void Add(Array& list, size_t n) {
+  list.resize(list.size() + n);
+}
+
+using Wording = RegistryTest;
+
+}  // namespace
+
+TEST(FoundSentence, NothingFound) {
+  EXPECT_EQ(FormatFoundSentence(CScanLists()), L"No evil cookies have been found on your computer.");
+}
+
+TEST(FoundSentence, OneBrowserHoldsEverything) {
+  CScanLists lists;
+  Add(lists.ie_cookies, 2);
+  Add(lists.ie_userdata, 1);
+  EXPECT_EQ(FormatFoundSentence(lists),
+            L"3 potentially evil cookies have been found on your computer: all of them are in "
+            L"Internet Explorer.");
+  CScanLists flash;
+  Add(flash.flash_cookies, 4);
+  EXPECT_EQ(FormatFoundSentence(flash),
+            L"4 potentially evil cookies have been found on your computer: all of them are in "
+            L"Macromedia Flash.");
+}
+
+TEST(FoundSentence, ListNamesChromeLast) {
+  CScanLists lists;
+  Add(lists.ie_cookies, 2);
+  Add(lists.firefox_userdata, 5);
+  Add(lists.chrome_cookies, 1);
+  EXPECT_EQ(FormatFoundSentence(lists),
+            L"8 potentially evil cookies have been found on your computer: 2 in Internet "
+            L"Explorer, 5 in Firefox, 1 in Google Chrome.");
+  Add(lists.flash_cookies, 3);
+  Add(lists.safari_cookies, 1);
+  EXPECT_EQ(FormatFoundSentence(lists),
+            L"12 potentially evil cookies have been found on your computer: 2 in Internet "
+            L"Explorer, 5 in Firefox, 1 in Safari, 3 in Adobe Flash, 1 in Google Chrome.");
+}
+
+TEST(CleanResult, CountOrNone) {
+  EXPECT_EQ(FormatCleanResult(0), L"No cookies have been removed.");
+  EXPECT_EQ(FormatCleanResult(1), L"1 cookies have been cleaned.");
+  EXPECT_EQ(FormatCleanResult(42), L"42 cookies have been cleaned.");
+}
+
+TEST_F(Wording, LastCleanLine) {
+  EXPECT_EQ(FormatLastCleanLine(), L"\n\nNo cleanup has been performed yet.");
+  CtrackscrubApp::RecordClean();
+  const std::wstring line = FormatLastCleanLine();
+  EXPECT_EQ(line.rfind(L"\n\nA cleanup was last performed at: ", 0), 0u) << line;
+  // "%A, %Y-%b-%d %H:%M": an English day name, then the date.
+  EXPECT_NE(line.find(L"day, 20"), std::wstring::npos) << line;
+}

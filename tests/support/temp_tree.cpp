@@ -1,0 +1,75 @@
+#include "support/temp_tree.h"
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <chrono>
+#include <fstream>
+#include <sstream>
+
+#include "platform/platform.h"
+
+namespace fs = std::filesystem;
+
+TempTree::TempTree() {
+  static std::atomic<int> counter{0};
+  const auto stamp = std::chrono::steady_clock::now().time_since_epoch().count();
+  std::ostringstream name;
+  name << "trackscrub-test-" << stamp << "-" << counter++;
+  root_ = fs::temp_directory_path() / name.str();
+  fs::create_directories(root_);
+}
+
+TempTree::~TempTree() {
+  std::error_code ignored;
+  fs::remove_all(root_, ignored);
+}
+
+fs::path TempTree::Native(const std::string& relative) const {
+  return relative.empty() ? root_
+                         : root_ / fs::path(std::u8string(relative.begin(), relative.end()));
+}
+
+std::wstring TempTree::Path(const std::string& relative) const {
+#ifdef _WIN32
+  std::wstring path = Native(relative).wstring();
+  for (wchar_t& c : path) {
+    if (c == L'/') c = L'\\';
+  }
+  return path;
+#else
+  return platform::WideFromUtf8(Native(relative).string());
+#endif
+}
+
+void TempTree::Write(const std::string& relative, const std::string& bytes) const {
+  const fs::path path = Native(relative);
+  fs::create_directories(path.parent_path());
+  std::ofstream out(path, std::ios::binary | std::ios::trunc);
+  out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+  ASSERT_TRUE(out.good()) << path;
+}
+
+std::string TempTree::Read(const std::string& relative) const {
+  std::ifstream in(Native(relative), std::ios::binary);
+  std::ostringstream content;
+  content << in.rdbuf();
+  return content.str();
+}
+
+bool TempTree::Exists(const std::string& relative) const { return fs::exists(Native(relative)); }
+
+void TempTree::MakeDir(const std::string& relative) const { fs::create_directories(Native(relative)); }
+
+void TempTree::CopyRealData(const std::string& name, const std::string& relative) const {
+  const fs::path source = fs::path(TS_REALDATA_DIR) / name;
+  const fs::path target = Native(relative);
+  fs::create_directories(target.parent_path());
+  fs::copy_file(source, target, fs::copy_options::overwrite_existing);
+  fs::permissions(target, fs::perms::owner_read | fs::perms::owner_write,
+                  fs::perm_options::add);
+}
+
+TempProfile::TempProfile() { platform::SetProfileRoot(Path()); }
+
+TempProfile::~TempProfile() { platform::SetProfileRoot(L""); }
