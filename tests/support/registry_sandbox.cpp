@@ -23,7 +23,10 @@ void RegistrySandbox::SetRaw(const wchar_t* name, uint32_t type, const std::stri
   platform::RegKey key;
   ASSERT_EQ(platform::RegKey::Create(kSettingsKey, platform::RegAccess::kWrite, &key),
             platform::kErrorSuccess);
-  ASSERT_EQ(key.SetValue(name, type, reinterpret_cast<const uint8_t*>(bytes.data()),
+  // Windows quietly counts a string's terminator when the caller left it out but it
+  // follows in memory; non-zero bytes behind the value keep the value exactly as given.
+  const std::string buffer = bytes + "ZZ";
+  ASSERT_EQ(key.SetValue(name, type, reinterpret_cast<const uint8_t*>(buffer.data()),
                          static_cast<uint32_t>(bytes.size())),
             platform::kErrorSuccess);
 }
