@@ -49,6 +49,33 @@ bool KnownFolderUnderRoot(KnownFolder folder, std::wstring* path) {
   return false;
 }
 
+// Handles move without closing twice; each system closes its own kind in Close().
+File::File(File&& other) noexcept : handle_(other.handle_) { other.handle_ = -1; }
+
+File& File::operator=(File&& other) noexcept {
+  if (this != &other) {
+    Close();
+    handle_ = other.handle_;
+    other.handle_ = -1;
+  }
+  return *this;
+}
+
+File::~File() { Close(); }
+
+RegKey::RegKey(RegKey&& other) noexcept : handle_(other.handle_) { other.handle_ = nullptr; }
+
+RegKey& RegKey::operator=(RegKey&& other) noexcept {
+  if (this != &other) {
+    Close();
+    handle_ = other.handle_;
+    other.handle_ = nullptr;
+  }
+  return *this;
+}
+
+RegKey::~RegKey() { Close(); }
+
 bool ReadWholeFile(const std::wstring& path, std::string* data) {
   data->clear();
   File file = File::OpenForRead(path, File::Share::kDenyWrite);

@@ -114,19 +114,6 @@ bool MoveReplace(const std::wstring& source, const std::wstring& target) {
 
 std::string PathForSqlite(const std::wstring& path) { return Utf8FromWide(path); }
 
-File::File(File&& other) noexcept : handle_(other.handle_) { other.handle_ = -1; }
-
-File& File::operator=(File&& other) noexcept {
-  if (this != &other) {
-    Close();
-    handle_ = other.handle_;
-    other.handle_ = -1;
-  }
-  return *this;
-}
-
-File::~File() { Close(); }
-
 File File::OpenForRead(const std::wstring& path, Share share) {
   File file;
   const DWORD share_mode = share == Share::kDenyWrite
@@ -183,19 +170,6 @@ bool File::Close() {
 }
 
 // ---- Registry
-
-RegKey::RegKey(RegKey&& other) noexcept : handle_(other.handle_) { other.handle_ = nullptr; }
-
-RegKey& RegKey::operator=(RegKey&& other) noexcept {
-  if (this != &other) {
-    Close();
-    handle_ = other.handle_;
-    other.handle_ = nullptr;
-  }
-  return *this;
-}
-
-RegKey::~RegKey() { Close(); }
 
 long RegKey::Create(const std::wstring& subkey, RegAccess access, RegKey* key) {
   key->Close();
