@@ -16,6 +16,12 @@ BOOL CResizingDialog::OnInitDialog() {
   GetWindowRect(hwnd(), &window);
   min_width_ = window.right - window.left;
   min_height_ = window.bottom - window.top;
+  // The size the window was created with counts as the first WM_SIZE: it arrived
+  // before this object was attached to the window.
+  RECT client = {};
+  GetClientRect(hwnd(), &client);
+  last_width_ = client.right;
+  last_height_ = client.bottom;
   return FALSE;
 }
 
