@@ -12,6 +12,7 @@ if(WIN32)
     ui_details_test.cpp
     ui_dialog_test.cpp
     ui_intro_test.cpp
+    ui_program_test.cpp
     ${TS_DIALOG_RESOURCES}
     LIBS ts_ui)
   add_dependencies(ui_tests ui_window_host)
