@@ -17,3 +17,10 @@ if(WIN32)
     LIBS ts_ui)
   add_dependencies(ui_tests ui_window_host)
 endif()
+
+# Pictures of the windows (scripts/screenshots), not a test.
+if(WIN32)
+  add_executable(ui_shots WIN32 ui_shots.cpp ${TS_DIALOG_RESOURCES})
+  target_link_libraries(ui_shots PRIVATE ts_ui ts_warnings)
+  target_link_options(ui_shots PRIVATE -municode)
+endif()
