@@ -148,6 +148,19 @@ TEST_F(AutomaticRun, IconThatCannotBeAddedEndsTheRunAtOnce) {
   EXPECT_EQ(Calls(NIM_MODIFY), 0u);
 }
 
+TEST_F(AutomaticRun, RunWithTheRealShellEndsWithOrWithoutANotificationArea) {
+  // Headless there is no notification area and the icon is refused; on a desktop
+  // the icon shows but no balloon notification may ever come. Either way the run
+  // ends by itself.
+  ui::ResetSystemCalls();
+  WriteIECookies("a.txt", 1, "tracker.com/");
+  SetLastCleanSecondsAgo(15 * kDay);
+  run_.set_balloon_wait_ms(300);
+  EXPECT_EQ(run_.DoModal(), 0);
+  EXPECT_FALSE(profile_.Exists(CookiePath("a.txt")));
+  EXPECT_EQ(run_.hwnd(), nullptr);
+}
+
 TEST_F(AutomaticRun, CloseRemovesTheIconAndEndsAsCancel) {
   WriteIECookies("a.txt", 1, "tracker.com/");
   SetLastCleanSecondsAgo(15 * kDay);

@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include "model/cookie.h"
+#include "model/scanner.h"
 #include "res/resource.h"
 #include "ui/details_dlg.h"
 #include "ui_support.h"
@@ -97,6 +99,46 @@ TEST_F(DetailsDialog, RowsShowEachItemWithItsBrowsersImageInStoreOrder) {
   EXPECT_EQ(Image(0), 1);  // Internet Explorer
   EXPECT_EQ(Image(1), 1);
   EXPECT_EQ(Cell(0, 0), L"");
+}
+
+template <typename Item>
+Item Made(const std::wstring& site, const std::wstring& name) {
+  Item item;
+  item.m_strSite = site;
+  item.m_strName = name;
+  item.m_strValue = L"v";
+  return item;
+}
+
+TEST_F(DetailsDialog, GroupsStandInTheirOrderEachKeepingItsOwn) {
+  Open();
+  CScanLists lists;
+  lists.flash_cookies = {Made<CFlashCookie>(L"flash.tracker.com", L"f1")};
+  lists.safari_cookies = {Made<CSafariCookie>(L"s.tracker.com", L"sc")};
+  lists.safari_userdata = {Made<CSafariUserdata>(L"s.tracker.com", L"su")};
+  lists.chrome_cookies = {Made<CChromeCookie>(L"c.tracker.com", L"cc")};
+  lists.chrome_userdata = {Made<CChromeUserdata>(L"c.tracker.com", L"cu")};
+  lists.ie_cookies = {Made<CIECookie>(L"i.tracker.com/", L"ic1"),
+                      Made<CIECookie>(L"i.tracker.com/", L"ic2")};
+  lists.ie_userdata = {Made<CIEUserdata>(L"i.tracker.com", L"iu")};
+  lists.firefox_cookies = {Made<CFirefoxCookie>(L".f.tracker.com", L"fc")};
+  lists.firefox_userdata = {Made<CFirefoxUserdata>(L"f.tracker.com", L"fu1"),
+                            Made<CFirefoxUserdata>(L"f.tracker.com", L"fu2")};
+  dialog_.ShowItems(lists);
+  struct Row {
+    const wchar_t* name;
+    int image;
+  };
+  const Row expected[] = {{L"fu1", 0}, {L"fu2", 0}, {L"fc", 0},  {L"iu", 1}, {L"ic1", 1},
+                          {L"ic2", 1}, {L"cu", 3},  {L"cc", 3},  {L"su", 2}, {L"sc", 2},
+                          {L"f1", 4}};
+  ASSERT_EQ(Rows(), 11);
+  for (int row = 0; row < 11; ++row) {
+    EXPECT_EQ(Cell(row, 3), expected[row].name) << row;
+    EXPECT_EQ(Image(row), expected[row].image) << row;
+  }
+  EXPECT_EQ(Cell(2, 1), L"f.tracker.com");  // without its leading period
+  EXPECT_EQ(Cell(0, 2), L"Unknown");         // storage has no expiry
 }
 
 TEST_F(DetailsDialog, NothingFoundGivesAnEmptyListWithCleanNowAvailable) {

@@ -9,6 +9,7 @@
 
 #include "app/settings.h"
 #include "platform/platform.h"
+#include "model/scanner.h"
 #include "res/resource.h"
 #include "ui/app_profile.h"
 #include "ui/autostart.h"
@@ -80,6 +81,44 @@ TEST_F(MainWindow, BrowsersSwitchedOffAreNotScanned) {
   Open();
   EXPECT_EQ(Text(IDC_SUMMARY), kNothingFound + kNeverCleaned);
   EXPECT_FALSE(Enabled(IDC_CLEAN_NOW));
+}
+
+CScanLists ListsWith(size_t ie, size_t firefox, size_t chrome, size_t safari, size_t flash) {
+  CScanLists lists;
+  lists.ie_cookies.resize(ie);
+  lists.firefox_userdata.resize(firefox);
+  lists.chrome_cookies.resize(chrome);
+  lists.safari_userdata.resize(safari);
+  lists.flash_cookies.resize(flash);
+  return lists;
+}
+
+TEST_F(MainWindow, SummaryWording) {
+  Open();
+  struct Case {
+    CScanLists lists;
+    const wchar_t* text;
+  };
+  const Case cases[] = {
+      {ListsWith(2, 5, 1, 0, 0),
+       L"8 potentially evil cookies have been found on your computer: 2 in Internet Explorer, 5 "
+       L"in Firefox, 1 in Google Chrome."},
+      {ListsWith(0, 0, 0, 0, 4),
+       L"4 potentially evil cookies have been found on your computer: all of them are in "
+       L"Macromedia Flash."},
+      {ListsWith(1, 0, 2, 3, 4),
+       L"10 potentially evil cookies have been found on your computer: 1 in Internet Explorer, 3 "
+       L"in Safari, 4 in Adobe Flash, 2 in Google Chrome."},
+      {ListsWith(0, 0, 0, 6, 0),
+       L"6 potentially evil cookies have been found on your computer: all of them are in Safari."},
+      {ListsWith(0, 0, 0, 0, 0), L"No evil cookies have been found on your computer."},
+  };
+  for (const Case& c : cases) {
+    intro_.ShowSummary(c.lists);
+    EXPECT_EQ(Text(IDC_SUMMARY), c.text + kNeverCleaned);
+    EXPECT_EQ(Enabled(IDC_DETAILS), c.lists.Total() > 0);
+    EXPECT_EQ(Enabled(IDC_CLEAN_NOW), c.lists.Total() > 0);
+  }
 }
 
 TEST_F(MainWindow, WindowIsTheTemplateWithTheUpdateLinkHidden) {

@@ -105,6 +105,12 @@ BOOL CtrackscrubDlg::FillList() {
   CCookieFilter filter;
   CScanLists lists;
   RunScanSequence(filter, &lists);
+  ShowItems(lists);
+  RememberColumnRatios();
+  return TRUE;
+}
+
+void CtrackscrubDlg::ShowItems(const CScanLists& lists) {
   SendDlgItemMessageW(hwnd(), IDC_COOKIE_LIST, LVM_DELETEALLITEMS, 0, 0);
   // Each group goes in at the top, above the groups before it.
   AddGroup(lists.flash_cookies, kImageFlash);
@@ -116,8 +122,6 @@ BOOL CtrackscrubDlg::FillList() {
   AddGroup(lists.ie_userdata, kImageIE);
   AddGroup(lists.firefox_cookies, kImageFirefox);
   AddGroup(lists.firefox_userdata, kImageFirefox);
-  RememberColumnRatios();
-  return TRUE;
 }
 
 void CtrackscrubDlg::RememberColumnRatios() {

@@ -5,6 +5,7 @@
 #include <windows.h>
 #include <commctrl.h>
 
+#include "model/scanner.h"
 #include "ui/resizing_dialog.h"
 
 class CtrackscrubDlg : public ui::CResizingDialog {
@@ -16,6 +17,8 @@ class CtrackscrubDlg : public ui::CResizingDialog {
 
   // Scans and fills the list; always TRUE.
   BOOL FillList();
+  // Replaces the rows with the items of one scan, group by group.
+  void ShowItems(const CScanLists& lists);
   // Takes each column's width in thousandths of the list's outer width.
   void RememberColumnRatios();
 

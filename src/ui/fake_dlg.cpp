@@ -97,13 +97,14 @@ void CFakeDlg::OnNotify(LPARAM lparam) {
   }
 }
 
-std::optional<LRESULT> CFakeDlg::OnMessage(UINT message, WPARAM, LPARAM lparam) {
+std::optional<LRESULT> CFakeDlg::OnMessage(UINT message, WPARAM wparam, LPARAM lparam) {
   if (message == notify_message_) {
     OnNotify(lparam);
     return TRUE;
   }
   switch (message) {
     case WM_TIMER:
+      if (wparam != kBalloonTimer) return std::nullopt;
       KillTimer(hwnd(), kBalloonTimer);
       RemoveTrayIcon();
       EndDialog(0);

@@ -88,6 +88,10 @@ void CIntro::UpdateSummary() {
   CCookieFilter filter;
   CScanLists lists;
   RunScanSequence(filter, &lists);
+  ShowSummary(lists);
+}
+
+void CIntro::ShowSummary(const CScanLists& lists) {
   const bool found = lists.Total() > 0;
   SetItemText(IDC_SUMMARY, FormatFoundSentence(lists) + FormatLastCleanLine());
   EnableItem(IDC_DETAILS, found);

@@ -6,6 +6,7 @@
 
 #include <functional>
 
+#include "model/scanner.h"
 #include "ui/dialog.h"
 #include "ui/static_hyperlink.h"
 
@@ -19,6 +20,8 @@ class CIntro : public ui::Dialog {
 
   // Rescans, rewrites the summary, enables or disables Details and Clean Now.
   void UpdateSummary();
+  // The summary of one scan's lists, with the last-clean line.
+  void ShowSummary(const CScanLists& lists);
   // Rewrites the schedule line from the Run entry and the days to the next clean.
   void UpdateScheduleText();
   // Cleans every enabled browser (asking about running ones), reports the count,
