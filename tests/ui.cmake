@@ -14,8 +14,9 @@ if(WIN32)
     ui_intro_test.cpp
     ui_program_test.cpp
     ${TS_DIALOG_RESOURCES}
-    LIBS ts_ui)
-  add_dependencies(ui_tests ui_window_host)
+    LIBS ts_ui version)
+  # The resource tests read the program of the same build.
+  add_dependencies(ui_tests ui_window_host trackscrub)
 endif()
 
 # Pictures of the windows (scripts/screenshots), not a test.
