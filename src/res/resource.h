@@ -1,0 +1,52 @@
+// Resource identifiers of the Windows program: dialog templates, icons, controls.
+#pragma once
+
+#ifndef IDC_STATIC
+#define IDC_STATIC (-1)
+#endif
+
+// Dialog templates
+#define IDD_DETAILS 102
+#define IDD_MAIN 131
+#define IDD_AUTOMATIC 133
+#define IDD_OPTIONS 134
+
+// Icons
+#define IDI_APPLICATION_ICON 128
+#define IDI_IE 129
+#define IDI_FIREFOX 130
+#define IDI_SAFARI 135
+#define IDI_CHROME 136
+#define IDI_FLASH 137
+
+// Main window (131)
+#define IDC_DETAILS 1001
+#define IDC_SUMMARY 1002
+#define IDC_AUTOSTART 1003
+#define IDC_CLEAN_NOW 1004
+#define IDC_FREQUENCY 1005
+#define IDC_UNIT 1006
+#define IDC_SCHEDULE 1007
+#define IDC_OPTIONS 1008
+#define IDC_UPDATE_LINK 1009
+#define IDC_PICTURE 1012
+#define IDC_FOOTER 1021
+
+// Details dialog (102)
+#define IDC_COOKIE_LIST 1000
+
+// Options dialog (134)
+#define IDC_MORE_INFO 9
+#define IDC_DEFAULTS 10
+#define IDC_FILTER 1008
+#define IDC_FILTER_HELP 1009
+#define IDC_PROCESS_IE 1010
+#define IDC_ICON_IE 1011
+#define IDC_PROCESS_FIREFOX 1012
+#define IDC_ICON_FIREFOX 1013
+#define IDC_PROCESS_CHROME 1014
+#define IDC_ICON_CHROME 1015
+#define IDC_PROCESS_SAFARI 1016
+#define IDC_ICON_SAFARI 1017
+#define IDC_PROCESS_FLASH 1018
+#define IDC_ICON_FLASH 1019

@@ -1,0 +1,106 @@
+#include "ui/config_dlg.h"
+
+#include <string>
+#include <vector>
+
+#include "app/settings.h"
+#include "res/resource.h"
+#include "ui/system_calls.h"
+
+namespace {
+
+struct Switch {
+  int control;
+  const wchar_t* value;
+};
+constexpr Switch kSwitches[] = {
+    {IDC_PROCESS_IE, kValueProcessIE},         {IDC_PROCESS_FIREFOX, kValueProcessFirefox},
+    {IDC_PROCESS_CHROME, kValueProcessChrome}, {IDC_PROCESS_SAFARI, kValueProcessSafari},
+    {IDC_PROCESS_FLASH, kValueProcessFlash},
+};
+
+std::wstring ReplaceAll(std::wstring text, const std::wstring& from, const std::wstring& to) {
+  for (size_t at = text.find(from); at != std::wstring::npos; at = text.find(from, at + to.size())) {
+    text.replace(at, from.size(), to);
+  }
+  return text;
+}
+
+}  // namespace
+
+const wchar_t kFilterHelpText[] =
+    L"A cookie will be considered evil if the originating website matches one of the listed "
+    L"sites.\n\n"
+    L"Wildcards can be used: for example '*.adserver.com' matches every website whose domain "
+    L"name ends in 'adserver.com', such as 'www.adserver.com' and 'eu.img.adserver.com'.\n\n"
+    L"The '+' wildcard can be used to match every character except the period - this is useful "
+    L"to designate any TLD. For example '*.tracker.+' matches 'www.tracker.com' and "
+    L"'www.tracker.de', but not 'www.tracker.mysite.org'.\n\n"
+    L"Paths within a website will be ignored - a cookie set for 'www.adserver.com/banners' is "
+    L"treated as a cookie set for 'www.adserver.com'\n\n"
+    L"A note on domain cookies: When processing the domains strings Trackscrub will temporarily "
+    L"prepend a period to the domain name if it's not there already; this way the pattern "
+    L"'*.adserver.com' matches both 'adserver.com' and 'ads.adserver.com'.\n\n"
+    L"Empty lines will be ignored. Start comments with '#'.";
+
+CConfigDlg::CConfigDlg(HWND parent) : CResizingDialog(IDD_OPTIONS, parent) {
+  using namespace ui;
+  AddAnchor(IDC_FILTER, ANCHOR_SIZE_X | ANCHOR_SIZE_Y);
+  AddAnchor(IDC_FILTER_HELP, ANCHOR_MOVE_Y | ANCHOR_SIZE_X);
+  for (const int button : {IDC_MORE_INFO, IDC_DEFAULTS, IDOK, IDCANCEL}) {
+    AddAnchor(button, ANCHOR_MOVE_X | ANCHOR_MOVE_Y);
+  }
+  for (const int control : {IDC_ICON_IE, IDC_ICON_FIREFOX, IDC_ICON_CHROME, IDC_ICON_SAFARI,
+                            IDC_ICON_FLASH, IDC_PROCESS_IE, IDC_PROCESS_FIREFOX,
+                            IDC_PROCESS_CHROME, IDC_PROCESS_SAFARI, IDC_PROCESS_FLASH}) {
+    AddAnchor(control, ANCHOR_MOVE_X);
+  }
+}
+
+BOOL CConfigDlg::OnInitDialog() {
+  CResizingDialog::OnInitDialog();
+  const HICON icon = ui::LoadSharedIcon(IDI_APPLICATION_ICON);
+  SendMessageW(hwnd(), WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(icon));
+  SendMessageW(hwnd(), WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(icon));
+  LoadOptions();
+  return FALSE;
+}
+
+void CConfigDlg::LoadOptions() {
+  SetItemText(IDC_FILTER, ReplaceAll(CtrackscrubApp::GetFilter(), L"\n", L"\r\n"));
+  SetFocus(Item(IDC_FILTER));
+  for (const Switch& entry : kSwitches) {
+    SetChecked(entry.control, CtrackscrubApp::GetRegDWORD(entry.value, 1) != 0);
+  }
+}
+
+void CConfigDlg::OnOK() {
+  const std::wstring filter = ReplaceAll(ItemText(IDC_FILTER), L"\r\n", L"\n");
+  CtrackscrubApp::SetRegString(kValueFilter, filter.c_str());
+  for (const Switch& entry : kSwitches) {
+    CtrackscrubApp::SetRegDWORD(entry.value, IsChecked(entry.control) ? 1 : 0);
+  }
+  EndDialog(IDOK);
+}
+
+void CConfigDlg::OnDefaults() {
+  CtrackscrubApp::RestoreDefaults();
+  LoadOptions();
+}
+
+void CConfigDlg::OnMoreInfo() {
+  ui::ShowMessageBox(hwnd(), kFilterHelpText, L"Trackscrub Configuration Details",
+                     MB_ICONINFORMATION);
+}
+
+bool CConfigDlg::OnCommand(int id, int code, HWND control) {
+  if (code == BN_CLICKED && id == IDC_MORE_INFO) {
+    OnMoreInfo();
+    return true;
+  }
+  if (code == BN_CLICKED && id == IDC_DEFAULTS) {
+    OnDefaults();
+    return true;
+  }
+  return CResizingDialog::OnCommand(id, code, control);
+}

@@ -1,0 +1,27 @@
+// The options dialog: the filter list and the five browser switches.
+#pragma once
+
+#include <windows.h>
+
+#include "ui/resizing_dialog.h"
+
+class CConfigDlg : public ui::CResizingDialog {
+ public:
+  explicit CConfigDlg(HWND parent = nullptr);
+
+  // Fills the controls from the settings and puts the focus into the filter.
+  void LoadOptions();
+  // Deletes the filter and the switches at once and shows their defaults.
+  void OnDefaults();
+  // Explains the filter syntax.
+  void OnMoreInfo();
+
+ protected:
+  BOOL OnInitDialog() override;
+  bool OnCommand(int id, int code, HWND control) override;
+  // Stores all six settings and ends the dialog.
+  void OnOK() override;
+};
+
+// The text of "More info...".
+extern const wchar_t kFilterHelpText[];

@@ -1,0 +1,169 @@
+#include "ui/details_dlg.h"
+
+#include "model/filter.h"
+#include "model/scanner.h"
+#include "res/resource.h"
+
+namespace {
+
+// Image indices in the list's image list.
+constexpr int kImageFirefox = 0;
+constexpr int kImageIE = 1;
+constexpr int kImageSafari = 2;
+constexpr int kImageChrome = 3;
+constexpr int kImageFlash = 4;
+
+struct Column {
+  const wchar_t* heading;
+  int format;
+  int width;
+};
+constexpr Column kColumnTable[CtrackscrubDlg::kColumns] = {
+    {L"", LVCFMT_IMAGE, 22},     {L"Site", LVCFMT_LEFT, 120}, {L"Expires", LVCFMT_LEFT, 80},
+    {L"Name", LVCFMT_LEFT, 100}, {L"Value", LVCFMT_LEFT, 180},
+};
+
+int OuterWidth(HWND control) {
+  RECT rect = {};
+  GetWindowRect(control, &rect);
+  return rect.right - rect.left;
+}
+
+void SetCellText(HWND list, int row, int column, const std::wstring& text) {
+  LVITEMW item = {};
+  item.iSubItem = column;
+  item.pszText = const_cast<wchar_t*>(text.c_str());
+  SendMessageW(list, LVM_SETITEMTEXTW, static_cast<WPARAM>(row), reinterpret_cast<LPARAM>(&item));
+}
+
+}  // namespace
+
+CtrackscrubDlg::CtrackscrubDlg(HWND parent) : CResizingDialog(IDD_DETAILS, parent) {
+  using namespace ui;
+  AddAnchor(IDC_COOKIE_LIST, ANCHOR_SIZE_X | ANCHOR_SIZE_Y);
+  AddAnchor(IDCANCEL, ANCHOR_MOVE_X | ANCHOR_MOVE_Y);
+  AddAnchor(IDOK, ANCHOR_MOVE_X | ANCHOR_MOVE_Y);
+  m_pImageList = ImageList_Create(16, 16, ILC_COLOR32 | ILC_MASK, 4, 4);
+}
+
+CtrackscrubDlg::~CtrackscrubDlg() {
+  // The list control does not own an image list set with LVSIL_SMALL unless it
+  // is shared; the window goes first so that it no longer draws with it.
+  Destroy();
+  if (m_pImageList != nullptr) ImageList_Destroy(m_pImageList);
+}
+
+BOOL CtrackscrubDlg::OnInitDialog() {
+  CResizingDialog::OnInitDialog();
+  const HICON icon = ui::LoadSharedIcon(IDI_APPLICATION_ICON);
+  SendMessageW(hwnd(), WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(icon));
+  SendMessageW(hwnd(), WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(icon));
+
+  const HWND list = Item(IDC_COOKIE_LIST);
+  for (int k = 0; k < kColumns; ++k) {
+    LVCOLUMNW column = {};
+    column.mask = LVCF_FMT | LVCF_WIDTH | LVCF_TEXT | LVCF_SUBITEM;
+    column.fmt = kColumnTable[k].format;
+    column.cx = kColumnTable[k].width;
+    column.pszText = const_cast<wchar_t*>(kColumnTable[k].heading);
+    column.iSubItem = k;
+    SendMessageW(list, LVM_INSERTCOLUMNW, static_cast<WPARAM>(k), reinterpret_cast<LPARAM>(&column));
+  }
+  if (m_pImageList != nullptr) {
+    for (const int id : {IDI_FIREFOX, IDI_IE, IDI_SAFARI, IDI_CHROME, IDI_FLASH}) {
+      ImageList_AddIcon(m_pImageList, ui::LoadSharedIcon(id, 16));
+    }
+    SendMessageW(list, LVM_SETIMAGELIST, LVSIL_SMALL, reinterpret_cast<LPARAM>(m_pImageList));
+  }
+  FillList();
+  return TRUE;
+}
+
+template <typename Items>
+void CtrackscrubDlg::AddGroup(const Items& items, int image) {
+  const HWND list = Item(IDC_COOKIE_LIST);
+  int row = 0;
+  for (const auto& cookie : items) {
+    LVITEMW item = {};
+    item.mask = LVIF_TEXT | LVIF_IMAGE;
+    item.iItem = row;
+    item.pszText = const_cast<wchar_t*>(L"");
+    item.iImage = image;
+    const int at = static_cast<int>(
+        SendMessageW(list, LVM_INSERTITEMW, 0, reinterpret_cast<LPARAM>(&item)));
+    if (at >= 0) {
+      SetCellText(list, at, 1, cookie.GetDisplaySite());
+      SetCellText(list, at, 2, cookie.GetExpires());
+      SetCellText(list, at, 3, cookie.GetName());
+      SetCellText(list, at, 4, cookie.GetValue());
+    }
+    ++row;
+  }
+}
+
+BOOL CtrackscrubDlg::FillList() {
+  CCookieFilter filter;
+  CScanLists lists;
+  RunScanSequence(filter, &lists);
+  ShowItems(lists);
+  RememberColumnRatios();
+  return TRUE;
+}
+
+void CtrackscrubDlg::ShowItems(const CScanLists& lists) {
+  SendDlgItemMessageW(hwnd(), IDC_COOKIE_LIST, LVM_DELETEALLITEMS, 0, 0);
+  // Each group goes in at the top, above the groups before it.
+  AddGroup(lists.flash_cookies, kImageFlash);
+  AddGroup(lists.safari_cookies, kImageSafari);
+  AddGroup(lists.safari_userdata, kImageSafari);
+  AddGroup(lists.chrome_cookies, kImageChrome);
+  AddGroup(lists.chrome_userdata, kImageChrome);
+  AddGroup(lists.ie_cookies, kImageIE);
+  AddGroup(lists.ie_userdata, kImageIE);
+  AddGroup(lists.firefox_cookies, kImageFirefox);
+  AddGroup(lists.firefox_userdata, kImageFirefox);
+}
+
+void CtrackscrubDlg::RememberColumnRatios() {
+  const HWND list = Item(IDC_COOKIE_LIST);
+  const int width = OuterWidth(list);
+  if (width <= 0) return;
+  for (int k = 0; k < kColumns; ++k) {
+    const int column = static_cast<int>(SendMessageW(list, LVM_GETCOLUMNWIDTH, static_cast<WPARAM>(k), 0));
+    m_nColumnRatio[k] = column * 1000 / width;
+  }
+}
+
+void CtrackscrubDlg::OnHeaderEndTrack(const NMHEADERW& header) {
+  // The header sends this before it applies the new width: take the dragged
+  // column's width from the notification, the others from the list.
+  RememberColumnRatios();
+  const int width = OuterWidth(Item(IDC_COOKIE_LIST));
+  if (width > 0 && header.pitem != nullptr && (header.pitem->mask & HDI_WIDTH) != 0 &&
+      header.iItem >= 0 && header.iItem < kColumns) {
+    m_nColumnRatio[header.iItem] = header.pitem->cxy * 1000 / width;
+  }
+}
+
+std::optional<LRESULT> CtrackscrubDlg::OnMessage(UINT message, WPARAM wparam, LPARAM lparam) {
+  if (message == WM_NOTIFY) {
+    const NMHDR* notify = reinterpret_cast<const NMHDR*>(lparam);
+    if (notify->code == HDN_ENDTRACKW || notify->code == HDN_ENDTRACKA) {
+      OnHeaderEndTrack(*reinterpret_cast<const NMHEADERW*>(lparam));
+      return 0;
+    }
+    return std::nullopt;
+  }
+  return CResizingDialog::OnMessage(message, wparam, lparam);
+}
+
+void CtrackscrubDlg::OnSize(UINT type, int cx, int cy) {
+  CResizingDialog::OnSize(type, cx, cy);
+  const HWND list = Item(IDC_COOKIE_LIST);
+  if (type == SIZE_MINIMIZED || list == nullptr) return;
+  const int width = OuterWidth(list);
+  for (int k = 1; k < kColumns; ++k) {
+    SendMessageW(list, LVM_SETCOLUMNWIDTH, static_cast<WPARAM>(k),
+                 MAKELPARAM(m_nColumnRatio[k] * width / 1000, 0));
+  }
+}

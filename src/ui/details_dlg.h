@@ -1,0 +1,39 @@
+// The details dialog: every evil item a fresh scan finds, one row each, with its
+// browser's icon, site, expiry, name and value.
+#pragma once
+
+#include <windows.h>
+#include <commctrl.h>
+
+#include "model/scanner.h"
+#include "ui/resizing_dialog.h"
+
+class CtrackscrubDlg : public ui::CResizingDialog {
+ public:
+  static constexpr int kColumns = 5;
+
+  explicit CtrackscrubDlg(HWND parent = nullptr);
+  ~CtrackscrubDlg() override;
+
+  // Scans and fills the list; always TRUE.
+  BOOL FillList();
+  // Replaces the rows with the items of one scan, group by group.
+  void ShowItems(const CScanLists& lists);
+  // Takes each column's width in thousandths of the list's outer width.
+  void RememberColumnRatios();
+
+  const int* column_ratios() const { return m_nColumnRatio; }
+
+ protected:
+  BOOL OnInitDialog() override;
+  std::optional<LRESULT> OnMessage(UINT message, WPARAM wparam, LPARAM lparam) override;
+  void OnSize(UINT type, int cx, int cy) override;
+
+ private:
+  template <typename Items>
+  void AddGroup(const Items& items, int image);
+  void OnHeaderEndTrack(const NMHEADERW& header);
+
+  HIMAGELIST m_pImageList = nullptr;
+  int m_nColumnRatio[kColumns] = {};
+};

@@ -1,0 +1,56 @@
+// The main window: the summary of a fresh scan, Clean Now, the details and options
+// dialogs, and the schedule of the automatic clean at login.
+#pragma once
+
+#include <windows.h>
+
+#include <functional>
+
+#include "model/scanner.h"
+#include "ui/dialog.h"
+#include "ui/static_hyperlink.h"
+
+// Posted by the version check: wParam non-zero when a newer version exists, lParam a
+// strdup'ed 8-bit download address (or null) that the window frees.
+inline constexpr UINT WM_VERSIONCHECK = WM_USER + 1;
+
+class CIntro : public ui::Dialog {
+ public:
+  explicit CIntro(HWND parent = nullptr);
+
+  // Rescans, rewrites the summary, enables or disables Details and Clean Now.
+  void UpdateSummary();
+  // The summary of one scan's lists, with the last-clean line.
+  void ShowSummary(const CScanLists& lists);
+  // Rewrites the schedule line from the Run entry and the days to the next clean.
+  void UpdateScheduleText();
+  // Cleans every enabled browser (asking about running ones), reports the count,
+  // records the clean and rebuilds the summary and the schedule line.
+  void CleanNow();
+  // Asks whether to clean a running browser; TRUE for Yes.
+  BOOL ConfirmCleanWhileRunning(const wchar_t* display_name);
+
+  static BOOL IsAutostartEnabled();
+  static void SetAutostart(BOOL enable);
+
+  // The running-browser test (window class, executable name); IsBrowserRunning
+  // unless replaced.
+  using RunningTest = std::function<bool(const wchar_t* window_class, const wchar_t* executable)>;
+  void SetRunningTest(RunningTest test) { running_test_ = std::move(test); }
+
+  const ui::CStaticHyperlink& update_link() const { return m_link; }
+
+ protected:
+  BOOL OnInitDialog() override;
+  bool OnCommand(int id, int code, HWND control) override;
+  std::optional<LRESULT> OnMessage(UINT message, WPARAM wparam, LPARAM lparam) override;
+
+ private:
+  void FillScheduleLists();
+  void OnScheduleChanged(int list_id, const wchar_t* value_name);
+  void OnVersionCheck(WPARAM wparam, LPARAM lparam);
+
+  ui::CStaticHyperlink m_link;
+  bool version_check_started_ = false;
+  RunningTest running_test_;
+};

@@ -1,0 +1,27 @@
+# The Windows program's windows, driven under Wine.
+if(WIN32)
+  add_executable(ui_window_host WIN32 ui_window_host.cpp)
+  target_link_libraries(ui_window_host PRIVATE ts_warnings)
+  target_link_options(ui_window_host PRIVATE -municode)
+
+  ts_gtest(ui_tests
+    ui_support.cpp
+    ui_auto_test.cpp
+    ui_browser_test.cpp
+    ui_config_test.cpp
+    ui_details_test.cpp
+    ui_dialog_test.cpp
+    ui_intro_test.cpp
+    ui_program_test.cpp
+    ${TS_DIALOG_RESOURCES}
+    LIBS ts_ui version)
+  # The resource tests read the program of the same build.
+  add_dependencies(ui_tests ui_window_host trackscrub)
+endif()
+
+# Pictures of the windows (scripts/screenshots), not a test.
+if(WIN32)
+  add_executable(ui_shots WIN32 ui_shots.cpp ${TS_DIALOG_RESOURCES})
+  target_link_libraries(ui_shots PRIVATE ts_ui ts_warnings)
+  target_link_options(ui_shots PRIVATE -municode)
+endif()

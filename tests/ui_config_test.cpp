@@ -1,0 +1,258 @@
+// The options dialog and the resizing behaviour it inherits.
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include "app/settings.h"
+#include "res/resource.h"
+#include "ui/config_dlg.h"
+#include "ui_support.h"
+
+namespace {
+
+class OptionsDialog : public UiTest {
+ protected:
+  ~OptionsDialog() override { dialog_.Destroy(); }
+  HWND Open() {
+    EXPECT_TRUE(dialog_.Create());
+    ShowWindow(dialog_.hwnd(), SW_SHOW);
+    return dialog_.hwnd();
+  }
+  std::wstring Filter() const { return WindowText(GetDlgItem(dialog_.hwnd(), IDC_FILTER)); }
+  bool Stored(const wchar_t* name) const {
+    uint32_t type = 0;
+    return ReadRawValue(L"Software\\Trackscrub", name, &type, nullptr);
+  }
+  // Resizes the whole window by dx, dy pixels.
+  void Grow(int dx, int dy) {
+    RECT window = {};
+    GetWindowRect(dialog_.hwnd(), &window);
+    SetWindowPos(dialog_.hwnd(), nullptr, 0, 0, window.right - window.left + dx,
+                 window.bottom - window.top + dy, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+  }
+
+  CConfigDlg dialog_;
+};
+
+constexpr int kSwitchBoxes[] = {IDC_PROCESS_IE, IDC_PROCESS_FIREFOX, IDC_PROCESS_CHROME,
+                                IDC_PROCESS_SAFARI, IDC_PROCESS_FLASH};
+const wchar_t* const kSwitchValues[] = {kValueProcessIE, kValueProcessFirefox, kValueProcessChrome,
+                                        kValueProcessSafari, kValueProcessFlash};
+
+TEST_F(OptionsDialog, ShowsTheFilterOnePatternPerLineAndTheSwitches) {
+  CtrackscrubApp::SetRegString(kValueFilter, L"*.a.com\n*.b.+\n");
+  CtrackscrubApp::SetRegDWORD(kValueProcessFirefox, 0);
+  CtrackscrubApp::SetRegDWORD(kValueProcessFlash, 7);
+  const HWND window = Open();
+  EXPECT_EQ(WindowText(window), L"Configuration");
+  EXPECT_EQ(Filter(), L"*.a.com\r\n*.b.+\r\n");
+  EXPECT_TRUE(dialog_.IsChecked(IDC_PROCESS_IE));
+  EXPECT_FALSE(dialog_.IsChecked(IDC_PROCESS_FIREFOX));
+  EXPECT_TRUE(dialog_.IsChecked(IDC_PROCESS_FLASH));
+  EXPECT_EQ(GetFocus(), GetDlgItem(window, IDC_FILTER));
+}
+
+TEST_F(OptionsDialog, OkStoresTheFilterWithLineFeedsAndEverySwitch) {
+  const HWND window = Open();
+  SetDlgItemTextW(window, IDC_FILTER, L"*.x.com\r\n\r\n# note\r\n*.y.net");
+  Click(window, IDC_PROCESS_CHROME);
+  Click(window, IDC_PROCESS_SAFARI);
+  Click(window, IDOK);
+  EXPECT_TRUE(dialog_.ended());
+  EXPECT_EQ(dialog_.result(), IDOK);
+  EXPECT_EQ(CtrackscrubApp::GetRegString(kValueFilter, L"?"), L"*.x.com\n\n# note\n*.y.net");
+  const uint32_t expected[] = {1, 1, 0, 0, 1};
+  for (int i = 0; i < 5; ++i) {
+    EXPECT_EQ(CtrackscrubApp::GetRegDWORD(kSwitchValues[i], 99), expected[i]) << i;
+  }
+}
+
+TEST_F(OptionsDialog, EmptyFilterIsStoredAsEmptyNotAsAbsent) {
+  const HWND window = Open();
+  SetDlgItemTextW(window, IDC_FILTER, L"");
+  Click(window, IDOK);
+  EXPECT_EQ(CtrackscrubApp::GetRegString(kValueFilter, L"default"), L"");
+  EXPECT_TRUE(Stored(kValueFilter));
+}
+
+TEST_F(OptionsDialog, CancelStoresNothing) {
+  const HWND window = Open();
+  SetDlgItemTextW(window, IDC_FILTER, L"*.changed.com");
+  Click(window, IDC_PROCESS_IE);
+  Click(window, IDCANCEL);
+  EXPECT_EQ(dialog_.result(), IDCANCEL);
+  EXPECT_EQ(CtrackscrubApp::GetRegString(kValueFilter, L"?"), L"*.tracker.com\n*.ads.net\n");
+  EXPECT_FALSE(Stored(kValueProcessIE));
+}
+
+TEST_F(OptionsDialog, DefaultsDeleteAtOnceAndStayDeletedAfterCancel) {
+  for (const wchar_t* value : kSwitchValues) CtrackscrubApp::SetRegDWORD(value, 0);
+  const HWND window = Open();
+  EXPECT_FALSE(dialog_.IsChecked(IDC_PROCESS_IE));
+  Click(window, IDC_DEFAULTS);
+  EXPECT_FALSE(dialog_.ended());
+  EXPECT_FALSE(Stored(kValueFilter));
+  for (const wchar_t* value : kSwitchValues) EXPECT_FALSE(Stored(value));
+  for (const int box : kSwitchBoxes) EXPECT_TRUE(dialog_.IsChecked(box)) << box;
+  std::wstring shown_default;
+  for (const wchar_t c : DefaultFilterText()) {
+    if (c == L'\n') shown_default += L'\r';
+    shown_default += c;
+  }
+  EXPECT_EQ(Filter(), shown_default);
+  Click(window, IDCANCEL);
+  EXPECT_FALSE(Stored(kValueFilter));
+  EXPECT_FALSE(Stored(kValueProcessIE));
+}
+
+TEST_F(OptionsDialog, MoreInfoExplainsTheSyntax) {
+  const HWND window = Open();
+  Click(window, IDC_MORE_INFO);
+  ASSERT_EQ(messages_.size(), 1u);
+  EXPECT_EQ(messages_[0].caption, L"Trackscrub Configuration Details");
+  EXPECT_EQ(messages_[0].type, static_cast<UINT>(MB_ICONINFORMATION));
+  const std::wstring& text = messages_[0].text;
+  EXPECT_EQ(text.rfind(L"A cookie will be considered evil if the originating website matches one "
+                       L"of the listed sites.\n\n", 0), 0u);
+  EXPECT_NE(text.find(L"\n\nThe '+' wildcard can be used to match every character except the "
+                      L"period - this is useful to designate any TLD."), std::wstring::npos);
+  EXPECT_NE(text.find(L"\n\nPaths within a website will be ignored - "), std::wstring::npos);
+  EXPECT_NE(text.find(L"\n\nA note on domain cookies: When processing the domains strings "
+                      L"Trackscrub will temporarily prepend a period to the domain name if it's "
+                      L"not there already; this way the "), std::wstring::npos);
+  EXPECT_EQ(text.substr(text.size() - 55),
+            L"\n\nEmpty lines will be ignored. Start comments with '#'.");
+  EXPECT_FALSE(dialog_.ended());
+}
+
+// ---- Resizing
+
+TEST_F(OptionsDialog, EnlargingMovesAndGrowsTheAnchoredControls) {
+  const HWND window = Open();
+  struct Before {
+    int id;
+    RECT rect;
+  };
+  const int ids[] = {IDC_FILTER, IDC_FILTER_HELP, IDC_MORE_INFO, IDC_DEFAULTS, IDOK, IDCANCEL,
+                     IDC_ICON_IE, IDC_PROCESS_IE, IDC_ICON_FLASH, IDC_PROCESS_FLASH};
+  std::vector<Before> before;
+  for (const int id : ids) before.push_back({id, ControlRect(window, id)});
+  Grow(100, 60);
+  Grow(-40, -20);  // relative to the previous size, so the changes add up
+  const int dx = 60, dy = 40;
+  for (const Before& b : before) {
+    const RECT now = ControlRect(window, b.id);
+    RECT want = b.rect;
+    switch (b.id) {
+      case IDC_FILTER:
+        want.right += dx;
+        want.bottom += dy;
+        break;
+      case IDC_FILTER_HELP:
+        want.right += dx;
+        OffsetRect(&want, 0, dy);
+        break;
+      case IDC_MORE_INFO:
+      case IDC_DEFAULTS:
+      case IDOK:
+      case IDCANCEL:
+        OffsetRect(&want, dx, dy);
+        break;
+      default:
+        OffsetRect(&want, dx, 0);
+        break;
+    }
+    EXPECT_TRUE(EqualRect(&now, &want))
+        << "control " << b.id << ": " << now.left << "," << now.top << "," << now.right << ","
+        << now.bottom;
+  }
+}
+
+TEST_F(OptionsDialog, MinimumTrackSizeIsTheOpeningSize) {
+  const HWND window = Open();
+  RECT opened = {};
+  GetWindowRect(window, &opened);
+  Grow(80, 80);
+  MINMAXINFO info = {};
+  SendMessageW(window, WM_GETMINMAXINFO, 0, reinterpret_cast<LPARAM>(&info));
+  EXPECT_EQ(info.ptMinTrackSize.x, opened.right - opened.left);
+  EXPECT_EQ(info.ptMinTrackSize.y, opened.bottom - opened.top);
+  EXPECT_EQ(dialog_.minimum_track_size().cx, opened.right - opened.left);
+}
+
+TEST_F(OptionsDialog, MinimiseAndRestoreLeaveControlsInPlace) {
+  const HWND window = Open();
+  const RECT filter = ControlRect(window, IDC_FILTER);
+  const RECT ok = ControlRect(window, IDOK);
+  ShowWindow(window, SW_MINIMIZE);
+  ShowWindow(window, SW_RESTORE);
+  const RECT filter_after = ControlRect(window, IDC_FILTER);
+  const RECT ok_after = ControlRect(window, IDOK);
+  EXPECT_TRUE(EqualRect(&filter, &filter_after));
+  EXPECT_TRUE(EqualRect(&ok, &ok_after));
+}
+
+TEST_F(OptionsDialog, GripCornerSizesTheDialog) {
+  const HWND window = Open();
+  RECT rect = {};
+  GetWindowRect(window, &rect);
+  RECT client = {};
+  GetClientRect(window, &client);
+  POINT inside_grip = {client.right - 2, client.bottom - 2};
+  ClientToScreen(window, &inside_grip);
+  EXPECT_EQ(SendMessageW(window, WM_NCHITTEST, 0, MAKELPARAM(inside_grip.x, inside_grip.y)),
+            HTBOTTOMRIGHT);
+  POINT middle = {client.right / 2, client.bottom / 2};
+  ClientToScreen(window, &middle);
+  EXPECT_EQ(SendMessageW(window, WM_NCHITTEST, 0, MAKELPARAM(middle.x, middle.y)), HTCLIENT);
+}
+
+TEST_F(OptionsDialog, TemplatePlacesTheControls) {
+  const HWND window = Open();
+  struct Placed {
+    int id, x, y, cx, cy;
+    const wchar_t* text;
+  };
+  const Placed table[] = {
+      {IDC_FILTER, 6, 18, 216, 90, nullptr},
+      {IDC_PROCESS_IE, 264, 18, 66, 18, L"Clean Internet Explorer cookies"},
+      {IDC_PROCESS_FIREFOX, 264, 42, 66, 18, L"Clean Firefox cookies"},
+      {IDC_PROCESS_CHROME, 264, 66, 66, 18, L"Clean Google Chrome cookies"},
+      {IDC_PROCESS_SAFARI, 264, 90, 66, 18, L"Clean Safari cookies"},
+      {IDC_PROCESS_FLASH, 264, 114, 66, 18, L"Clean Flash local storage"},
+      {IDC_MORE_INFO, 114, 168, 50, 14, L"&More info..."},
+      {IDC_DEFAULTS, 168, 168, 50, 14, L"&Defaults"},
+      {IDOK, 222, 168, 50, 14, L"OK"},
+      {IDCANCEL, 276, 168, 50, 14, L"Cancel"},
+      {IDC_FILTER_HELP, 6, 114, 216, 48,
+       L"Cookies will be considered evil if the originating website matches one of the strings "
+       L"above.\n\nThe * character acts as a wildcard and matches everything, the + character "
+       L"matches everything with the exception of a period."},
+  };
+  for (const Placed& p : table) {
+    const RECT want = DialogUnits(window, p.x, p.y, p.cx, p.cy);
+    const RECT got = ControlRect(window, p.id);
+    EXPECT_TRUE(EqualRect(&want, &got))
+        << "control " << p.id << ": " << got.left << "," << got.top << "," << got.right << ","
+        << got.bottom << " want " << want.left << "," << want.top << "," << want.right << ","
+        << want.bottom;
+    if (p.text != nullptr) {
+      EXPECT_EQ(WindowText(GetDlgItem(window, p.id)), p.text);
+    }
+  }
+  // Template order is the tab order.
+  const int order[] = {IDC_FILTER,    IDC_PROCESS_IE,  IDC_PROCESS_FIREFOX, IDC_PROCESS_CHROME,
+                       IDC_PROCESS_SAFARI, IDC_PROCESS_FLASH, IDC_MORE_INFO, IDC_DEFAULTS,
+                       IDOK,          IDCANCEL,        IDC_STATIC,       IDC_FILTER_HELP,
+                       IDC_ICON_IE,   IDC_ICON_FIREFOX, IDC_ICON_CHROME, IDC_ICON_SAFARI,
+                       IDC_ICON_FLASH};
+  HWND child = GetWindow(window, GW_CHILD);
+  for (const int id : order) {
+    ASSERT_NE(child, nullptr);
+    EXPECT_EQ(GetDlgCtrlID(child), id);
+    child = GetWindow(child, GW_HWNDNEXT);
+  }
+  EXPECT_EQ(child, nullptr);
+}
+
+}  // namespace

@@ -1,0 +1,200 @@
+// The details dialog: rows, images, columns and their proportions.
+#include <windows.h>
+#include <commctrl.h>
+
+#include <gtest/gtest.h>
+
+#include "model/cookie.h"
+#include "model/scanner.h"
+#include "res/resource.h"
+#include "ui/details_dlg.h"
+#include "ui_support.h"
+
+namespace {
+
+class DetailsDialog : public UiTest {
+ protected:
+  ~DetailsDialog() override { dialog_.Destroy(); }
+  HWND Open() {
+    EXPECT_TRUE(dialog_.Create());
+    ShowWindow(dialog_.hwnd(), SW_SHOW);
+    list_ = GetDlgItem(dialog_.hwnd(), IDC_COOKIE_LIST);
+    return dialog_.hwnd();
+  }
+  int Rows() const { return static_cast<int>(SendMessageW(list_, LVM_GETITEMCOUNT, 0, 0)); }
+  std::wstring Cell(int row, int column) const {
+    wchar_t text[256] = {};
+    LVITEMW item = {};
+    item.iSubItem = column;
+    item.pszText = text;
+    item.cchTextMax = 256;
+    SendMessageW(list_, LVM_GETITEMTEXTW, static_cast<WPARAM>(row), reinterpret_cast<LPARAM>(&item));
+    return text;
+  }
+  int Image(int row) const {
+    LVITEMW item = {};
+    item.mask = LVIF_IMAGE;
+    item.iItem = row;
+    SendMessageW(list_, LVM_GETITEMW, 0, reinterpret_cast<LPARAM>(&item));
+    return item.iImage;
+  }
+  int ColumnWidth(int k) const {
+    return static_cast<int>(SendMessageW(list_, LVM_GETCOLUMNWIDTH, static_cast<WPARAM>(k), 0));
+  }
+  int ListWidth() const {
+    RECT rect = {};
+    GetWindowRect(list_, &rect);
+    return rect.right - rect.left;
+  }
+  void Grow(int dx, int dy) {
+    RECT window = {};
+    GetWindowRect(dialog_.hwnd(), &window);
+    SetWindowPos(dialog_.hwnd(), nullptr, 0, 0, window.right - window.left + dx,
+                 window.bottom - window.top + dy, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+  }
+
+  CtrackscrubDlg dialog_;
+  HWND list_ = nullptr;
+};
+
+TEST_F(DetailsDialog, ColumnsAndImages) {
+  Open();
+  const wchar_t* headings[] = {L"", L"Site", L"Expires", L"Name", L"Value"};
+  const int widths[] = {22, 120, 80, 100, 180};
+  for (int k = 0; k < 5; ++k) {
+    wchar_t text[32] = {};
+    LVCOLUMNW column = {};
+    column.mask = LVCF_TEXT | LVCF_FMT;
+    column.pszText = text;
+    column.cchTextMax = 32;
+    ASSERT_TRUE(SendMessageW(list_, LVM_GETCOLUMNW, static_cast<WPARAM>(k), reinterpret_cast<LPARAM>(&column)));
+    EXPECT_STREQ(text, headings[k]);
+    EXPECT_EQ(ColumnWidth(k), widths[k]) << k;
+  }
+  const HIMAGELIST images = reinterpret_cast<HIMAGELIST>(SendMessageW(list_, LVM_GETIMAGELIST, LVSIL_SMALL, 0));
+  ASSERT_NE(images, nullptr);
+  EXPECT_EQ(ImageList_GetImageCount(images), 5);
+  int cx = 0, cy = 0;
+  ImageList_GetIconSize(images, &cx, &cy);
+  EXPECT_EQ(cx, 16);
+  EXPECT_EQ(cy, 16);
+  EXPECT_EQ(WindowText(dialog_.hwnd()), L"Trackscrub");
+  EXPECT_NE(GetWindowLongW(dialog_.hwnd(), GWL_EXSTYLE) & WS_EX_APPWINDOW, 0);
+  EXPECT_NE(GetWindowLongW(dialog_.hwnd(), GWL_STYLE) & WS_THICKFRAME, 0);
+}
+
+TEST_F(DetailsDialog, RowsShowEachItemWithItsBrowsersImageInStoreOrder) {
+  profile_.Write(CookiePath("a.txt"),
+                 "first\nv1\n.tracker.com/\n1536\n2015032320\n30912156\n3477790720\n30405223\n*\n"
+                 "kept\nv\nexample.org/\n1536\n2015032320\n30912156\n3477790720\n30405223\n*\n"
+                 "second\nv2\nads.net/path\n1536\n0\n0\n3477790720\n30405223\n*\n");
+  Open();
+  ASSERT_EQ(Rows(), 2);
+  EXPECT_EQ(Cell(0, 1), L"tracker.com/");
+  EXPECT_EQ(Cell(0, 3), L"first");
+  EXPECT_EQ(Cell(0, 4), L"v1");
+  EXPECT_EQ(Cell(1, 1), L"ads.net/path");
+  EXPECT_EQ(Cell(1, 2), L"soon");  // expired long ago
+  EXPECT_EQ(Cell(1, 3), L"second");
+  EXPECT_EQ(Image(0), 1);  // Internet Explorer
+  EXPECT_EQ(Image(1), 1);
+  EXPECT_EQ(Cell(0, 0), L"");
+}
+
+template <typename Item>
+Item Made(const std::wstring& site, const std::wstring& name) {
+  Item item;
+  item.m_strSite = site;
+  item.m_strName = name;
+  item.m_strValue = L"v";
+  return item;
+}
+
+TEST_F(DetailsDialog, GroupsStandInTheirOrderEachKeepingItsOwn) {
+  Open();
+  CScanLists lists;
+  lists.flash_cookies = {Made<CFlashCookie>(L"flash.tracker.com", L"f1")};
+  lists.safari_cookies = {Made<CSafariCookie>(L"s.tracker.com", L"sc")};
+  lists.safari_userdata = {Made<CSafariUserdata>(L"s.tracker.com", L"su")};
+  lists.chrome_cookies = {Made<CChromeCookie>(L"c.tracker.com", L"cc")};
+  lists.chrome_userdata = {Made<CChromeUserdata>(L"c.tracker.com", L"cu")};
+  lists.ie_cookies = {Made<CIECookie>(L"i.tracker.com/", L"ic1"),
+                      Made<CIECookie>(L"i.tracker.com/", L"ic2")};
+  lists.ie_userdata = {Made<CIEUserdata>(L"i.tracker.com", L"iu")};
+  lists.firefox_cookies = {Made<CFirefoxCookie>(L".f.tracker.com", L"fc")};
+  lists.firefox_userdata = {Made<CFirefoxUserdata>(L"f.tracker.com", L"fu1"),
+                            Made<CFirefoxUserdata>(L"f.tracker.com", L"fu2")};
+  dialog_.ShowItems(lists);
+  struct Row {
+    const wchar_t* name;
+    int image;
+  };
+  const Row expected[] = {{L"fu1", 0}, {L"fu2", 0}, {L"fc", 0},  {L"iu", 1}, {L"ic1", 1},
+                          {L"ic2", 1}, {L"cu", 3},  {L"cc", 3},  {L"su", 2}, {L"sc", 2},
+                          {L"f1", 4}};
+  ASSERT_EQ(Rows(), 11);
+  for (int row = 0; row < 11; ++row) {
+    EXPECT_EQ(Cell(row, 3), expected[row].name) << row;
+    EXPECT_EQ(Image(row), expected[row].image) << row;
+  }
+  EXPECT_EQ(Cell(2, 1), L"f.tracker.com");  // without its leading period
+  EXPECT_EQ(Cell(0, 2), L"Unknown");         // storage has no expiry
+}
+
+TEST_F(DetailsDialog, NothingFoundGivesAnEmptyListWithCleanNowAvailable) {
+  Open();
+  EXPECT_EQ(Rows(), 0);
+  EXPECT_TRUE(IsWindowEnabled(GetDlgItem(dialog_.hwnd(), IDOK)));
+}
+
+TEST_F(DetailsDialog, CleanNowEndsWithOkAndCloseWithCancel) {
+  WriteIECookies("a.txt", 1, "tracker.com/");
+  Click(Open(), IDOK);
+  EXPECT_EQ(dialog_.result(), IDOK);
+  EXPECT_TRUE(profile_.Exists(CookiePath("a.txt")));  // the dialog itself deletes nothing
+  dialog_.Destroy();
+  Click(Open(), IDCANCEL);
+  EXPECT_EQ(dialog_.result(), IDCANCEL);
+}
+
+TEST_F(DetailsDialog, ResizingKeepsColumnProportionsAndTheIconColumn) {
+  const HWND window = Open();
+  const int width = ListWidth();
+  const int* ratios = dialog_.column_ratios();
+  for (int k = 0; k < 5; ++k) EXPECT_EQ(ratios[k], ColumnWidth(k) * 1000 / width) << k;
+  const int original_ratios[5] = {ratios[0], ratios[1], ratios[2], ratios[3], ratios[4]};
+  Grow(200, 50);
+  const int wider = ListWidth();
+  EXPECT_EQ(wider, width + 200);
+  EXPECT_EQ(ColumnWidth(0), 22);
+  for (int k = 1; k < 5; ++k) EXPECT_EQ(ColumnWidth(k), original_ratios[k] * wider / 1000) << k;
+  // The buttons keep their distance from the lower right corner.
+  RECT client = {};
+  GetClientRect(window, &client);
+  const RECT close = ControlRect(window, IDCANCEL);
+  const RECT template_close = DialogUnits(window, 313, 174, 50, 14);
+  const RECT template_client = DialogUnits(window, 0, 0, 370, 198);
+  EXPECT_EQ(client.right - close.right, template_client.right - template_close.right);
+  ShowWindow(window, SW_MINIMIZE);
+  ShowWindow(window, SW_RESTORE);
+  for (int k = 1; k < 5; ++k) EXPECT_EQ(dialog_.column_ratios()[k], original_ratios[k]) << k;
+}
+
+TEST_F(DetailsDialog, DraggedDividerKeepsItsNewProportion) {
+  Open();
+  const int width = ListWidth();
+  HDITEMW item = {};
+  item.mask = HDI_WIDTH;
+  item.cxy = 300;
+  NMHEADERW header = {};
+  header.hdr.hwndFrom = reinterpret_cast<HWND>(SendMessageW(list_, LVM_GETHEADER, 0, 0));
+  header.hdr.code = HDN_ENDTRACKW;
+  header.iItem = 4;
+  header.pitem = &item;
+  SendMessageW(dialog_.hwnd(), WM_NOTIFY, 0, reinterpret_cast<LPARAM>(&header));
+  EXPECT_EQ(dialog_.column_ratios()[4], 300 * 1000 / width);
+  Grow(100, 0);
+  EXPECT_EQ(ColumnWidth(4), (300 * 1000 / width) * (width + 100) / 1000);
+}
+
+}  // namespace
