@@ -293,8 +293,8 @@ TEST(UserdataFile, EightBitAndUtf16ValuesWithLineBreaksAsSpaces) {
   ASSERT_TRUE(ReadUserdataFile(item, folder, "SUB", "five.xml"));
   EXPECT_EQ(item.m_strValue, L"abcd");  // an odd last byte is dropped
 
-  tree.Write("SUB/nul.xml", std::string("ab\0cd", 5));
-  ASSERT_TRUE(ReadUserdataFile(item, folder, "SUB", "nul.xml"));
+  tree.Write("SUB/zero.xml", std::string("ab\0cd", 5));
+  ASSERT_TRUE(ReadUserdataFile(item, folder, "SUB", "zero.xml"));
   EXPECT_EQ(item.m_strValue, L"ab");
 }
 
