@@ -121,7 +121,7 @@ TEST(CacheIndex, WalksEveryTableOfTheChainAndSkipsFreeSlots) {
       .Table({})
       .Table({kDom});
   const std::string bytes = builder.Build();
-  SaveSeed("cache_index", "chain.dat", bytes);
+  SaveSeed("fuzz_cache_index", "chain.dat", bytes);
   EXPECT_EQ(Walk(tree, bytes),
             (std::vector<Found>{{kUser.url, "ZZ99YY88", kUser.file},
                                 {"Visited: alice@http://example.org/", "AB12CD34", "example[1].htm"},
@@ -176,7 +176,7 @@ TEST(CacheIndex, EntriesPointingOutsideOrUnsoundAreSkippedAndTheWalkGoesOn) {
   bytes[IndexBuilder::Record(table, 5) + 56] = 32;                       // subfolder 32
   bytes.replace(IndexBuilder::Record(table, 6), 4, "REDR");              // not a URL record
   Put32(bytes, IndexBuilder::Record(table, 7) + 60, 0x100);              // name past the record
-  SaveSeed("cache_index", "unsound.dat", bytes);
+  SaveSeed("fuzz_cache_index", "unsound.dat", bytes);
   EXPECT_TRUE(Walk(tree, bytes).empty());
 
   // An unterminated URL: the record is filled to its end without a NUL.
@@ -215,7 +215,7 @@ TEST(CacheIndex, AChainThatLoopsEnds) {
   builder.Table({kUser}).Table({kDom});
   std::string bytes = builder.Build();
   Put32(bytes, builder.table_offset(1) + 8, static_cast<uint32_t>(builder.table_offset(0)));
-  SaveSeed("cache_index", "loop.dat", bytes);
+  SaveSeed("fuzz_cache_index", "loop.dat", bytes);
   EXPECT_EQ(Walk(tree, bytes).size(), 2u);
   Put32(bytes, builder.table_offset(1) + 8, static_cast<uint32_t>(builder.table_offset(1)));
   EXPECT_EQ(Walk(tree, bytes).size(), 2u);
@@ -386,7 +386,7 @@ TEST_F(IEStorage, CleanDeletesEvilDataFilesOnlyAndLeavesTheIndexByteForByte) {
                                         {"domstore:http://x.ads.net/", 0, "empty[1].xml"}})
                                 .Table({kDom})
                                 .Build();
-  SaveSeed("cache_index", "store.dat", index);
+  SaveSeed("fuzz_cache_index", "store.dat", index);
   profile_.Write(folder + "index.dat", index);
   profile_.Write(folder + "ZZ99YY88/prefs[1].xml", "<prefs/>");
   profile_.Write(folder + "AB12CD34/keep[1].xml", "<keep/>");

@@ -3,6 +3,7 @@
 
 #include <string>
 
+#include "fuzz_seed.h"
 #include "stores/safari/safari_plist.h"
 #include "stores/stores.h"
 #include "stores/textfile.h"
@@ -57,6 +58,11 @@ class SafariCookies : public testing::Test {
     return count;
   }
   std::string Plist() const { return profile_.Read(kPlist); }
+  // Writes the plist, which also seeds the fuzzer of the scanner.
+  void WritePlist(const std::string& name, const std::string& bytes) {
+    SaveSeed("fuzz_safari_plist", name, bytes);
+    profile_.Write(kPlist, bytes);
+  }
 
   TempProfile profile_;
   CCookieFilter filter_{L"*.tracker.com\n*.ads.net\n"};
@@ -68,7 +74,7 @@ class SafariCookies : public testing::Test {
 TEST_F(SafariCookies, ScanFindsEvilEntriesWithAllFieldsAndChangesNothing) {
   const std::string file = kHead + Entry(".tracker.com", "id", "\t\t<key>Secure</key>\n\t\t<string>FALSE</string>\n") +
                            Entry("www.example.org", "lang") + Entry("x.ads.net", "uid") + kTail;
-  profile_.Write(kPlist, file);
+  WritePlist("ScanFindsEvilEntriesWithAllFieldsAndChangesNothing1.plist", file);
   EXPECT_EQ(Scan(), 2);
   ASSERT_EQ(found_.size(), 2u);
   EXPECT_EQ(found_[0].m_strDomain, L".tracker.com");
@@ -85,7 +91,7 @@ TEST_F(SafariCookies, ScanFindsEvilEntriesWithAllFieldsAndChangesNothing) {
 }
 
 TEST_F(SafariCookies, CleanWritesHeadKeptEntriesInTheFixedLayoutAndTail) {
-  profile_.Write(kPlist, "  " + kHead + Entry("a.example", "one") + Entry(".tracker.com", "evil") +
+  WritePlist("CleanWritesHeadKeptEntriesInTheFixedLayoutAndTail1.plist", "  " + kHead + Entry("a.example", "one") + Entry(".tracker.com", "evil") +
                              Entry("b.example", "two", "\t\t<key>Secure</key>\n\t\t<string>FALSE</string>\n") +
                              "   </array>\r\n</plist>\n");
   EXPECT_EQ(Clean(), 1);
@@ -94,13 +100,13 @@ TEST_F(SafariCookies, CleanWritesHeadKeptEntriesInTheFixedLayoutAndTail) {
 }
 
 TEST_F(SafariCookies, CleanWithNothingEvilStillWritesTheFixedLayout) {
-  profile_.Write(kPlist, kHead + Entry("a.example", "one") + Entry("b.example", "two") + kTail);
+  WritePlist("CleanWithNothingEvilStillWritesTheFixedLayout1.plist", kHead + Entry("a.example", "one") + Entry("b.example", "two") + kTail);
   EXPECT_EQ(Clean(), 0);
   EXPECT_EQ(Plist(), kHead + Written("a.example", "one") + Written("b.example", "two") + kTail);
 }
 
 TEST_F(SafariCookies, KeysAndTypesIgnoreCaseOtherPairsAreDroppedEntitiesStay) {
-  profile_.Write(kPlist, kHead +
+  WritePlist("KeysAndTypesIgnoreCaseOtherPairsAreDroppedEntitiesStay1.plist", kHead +
                              "<dict>\n<key>domain</key>\n<STRING>.tracker.com</STRING>\n"
                              "<key>Comment</key>\n<string>dropped</string>\n"
                              "<key>Value</key>\n<string>a&amp;b</string>\n"
@@ -132,7 +138,7 @@ TEST_F(SafariCookies, AnEntryThatDoesNotParseAndAllAfterItAreKeptVerbatim) {
   const std::string broken = "\t<dict>\r\n\t\t<key>Domain</key>\n\t\t<string>.tracker.com\n"
                              "\t\t</string>\n\t</dict>\n";
   const std::string rest = broken + Entry("x.ads.net", "after") + "  " + kTail;
-  profile_.Write(kPlist, kHead + Entry(".tracker.com", "gone") + Entry("a.example", "one") + rest);
+  WritePlist("AnEntryThatDoesNotParseAndAllAfterItAreKeptVerbatim1.plist", kHead + Entry(".tracker.com", "gone") + Entry("a.example", "one") + rest);
   EXPECT_EQ(Scan(), 1);  // the scan ends at the entry that does not parse
   EXPECT_EQ(Clean(), 1);
   EXPECT_EQ(Plist(), kHead + Written("a.example", "one") + rest);
@@ -145,7 +151,7 @@ TEST_F(SafariCookies, BooleanValuesAndMissingKeysAreEntriesThatDoNotParse) {
         std::string("<dict>\n<key>Name</key>\n")}) {
     SCOPED_TRACE(broken);
     const std::string rest = broken + Entry(".tracker.com", "after") + kTail;
-    profile_.Write(kPlist, kHead + Entry(".ads.net", "first") + rest);
+    WritePlist("BooleanValuesAndMissingKeysAreEntriesThatDoNotParse1.plist", kHead + Entry(".ads.net", "first") + rest);
     EXPECT_EQ(Scan(), 1);
     EXPECT_EQ(Clean(), 1);
     EXPECT_EQ(Plist(), kHead + rest);
@@ -154,7 +160,7 @@ TEST_F(SafariCookies, BooleanValuesAndMissingKeysAreEntriesThatDoNotParse) {
 
 TEST_F(SafariCookies, AFileWithoutEntriesIsLeftUnchanged) {
   const std::string empty_array = kHead.substr(0, kHead.size() - 8) + "  <array/>\n</plist>\n";
-  profile_.Write(kPlist, empty_array);
+  WritePlist("AFileWithoutEntriesIsLeftUnchanged1.plist", empty_array);
   EXPECT_EQ(Scan(), 0);
   EXPECT_EQ(Clean(), 0);
   EXPECT_EQ(Plist(), empty_array);
@@ -162,13 +168,13 @@ TEST_F(SafariCookies, AFileWithoutEntriesIsLeftUnchanged) {
 
 TEST_F(SafariCookies, BytesAfterACtrlZAreKept) {
   const std::string after = std::string("\x1a") + "<dict>\nhidden\xff\n";
-  profile_.Write(kPlist, kHead + Entry(".tracker.com", "gone") + kTail + after);
+  WritePlist("BytesAfterACtrlZAreKept1.plist", kHead + Entry(".tracker.com", "gone") + kTail + after);
   EXPECT_EQ(Clean(), 1);
   EXPECT_EQ(Plist(), kHead + kTail + after);
 }
 
 TEST_F(SafariCookies, EightBitBytesSurviveARewrite) {
-  profile_.Write(kPlist, kHead + Entry("a.example", "caf\xe9\x80") + Entry(".tracker.com", "x") + kTail);
+  WritePlist("EightBitBytesSurviveARewrite1.plist", kHead + Entry("a.example", "caf\xe9\x80") + Entry(".tracker.com", "x") + kTail);
   EXPECT_EQ(Clean(), 1);
   EXPECT_EQ(Plist(), kHead + Written("a.example", "caf\xe9\x80") + kTail);
 }
@@ -181,7 +187,7 @@ TEST_F(SafariCookies, MissingOrLockedFilesGiveNothing) {
 
 TEST_F(SafariCookies, AFailedRewriteLeavesTheOriginal) {
   const std::string file = kHead + Entry(".tracker.com", "gone") + kTail;
-  profile_.Write(kPlist, file);
+  WritePlist("AFailedRewriteLeavesTheOriginal1.plist", file);
   // The new file cannot be created where a folder of its name stands.
   profile_.MakeDir(kPlist + ".tsnew.tmp");
   EXPECT_EQ(Clean(), 1);
