@@ -166,3 +166,41 @@ std::wstring WideFromUtf8(const std::string& text) {
 }
 
 }  // namespace platform
+
+namespace platform {
+
+// ---- MappedFile: the parts that do not touch the system
+
+MappedFile::MappedFile(MappedFile&& other) noexcept
+    : open_(other.open_),
+      data_(other.data_),
+      size_(other.size_),
+      file_(other.file_),
+      mapping_(other.mapping_) {
+  other.open_ = false;
+  other.data_ = nullptr;
+  other.size_ = 0;
+  other.file_ = -1;
+  other.mapping_ = 0;
+}
+
+MappedFile& MappedFile::operator=(MappedFile&& other) noexcept {
+  if (this != &other) {
+    Close();
+    open_ = other.open_;
+    data_ = other.data_;
+    size_ = other.size_;
+    file_ = other.file_;
+    mapping_ = other.mapping_;
+    other.open_ = false;
+    other.data_ = nullptr;
+    other.size_ = 0;
+    other.file_ = -1;
+    other.mapping_ = 0;
+  }
+  return *this;
+}
+
+MappedFile::~MappedFile() { Close(); }
+
+}  // namespace platform

@@ -2,6 +2,7 @@
 #include <dirent.h>
 #include <fcntl.h>
 #include <ftw.h>
+#include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -346,6 +347,42 @@ bool File::Close() {
   const int rc = close(static_cast<int>(handle_));
   handle_ = -1;
   return rc == 0;
+}
+
+// ---- Mapped files
+
+bool MappedFile::Open(const std::wstring& path) {
+  Close();
+  const int fd = open(ToNative(path).c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) return false;
+  struct stat st;
+  if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+    close(fd);
+    return false;
+  }
+  const auto size = static_cast<uint64_t>(st.st_size);
+  if (size > 0) {
+    void* view = mmap(nullptr, static_cast<size_t>(size), PROT_READ, MAP_PRIVATE, fd, 0);
+    if (view == MAP_FAILED) {
+      close(fd);
+      return false;
+    }
+    data_ = static_cast<const uint8_t*>(view);
+  }
+  size_ = size;
+  file_ = fd;
+  open_ = true;
+  return true;
+}
+
+void MappedFile::Close() {
+  if (data_ != nullptr) munmap(const_cast<uint8_t*>(data_), static_cast<size_t>(size_));
+  if (file_ >= 0) close(static_cast<int>(file_));
+  open_ = false;
+  data_ = nullptr;
+  size_ = 0;
+  file_ = -1;
+  mapping_ = 0;
 }
 
 // ---- Registry
