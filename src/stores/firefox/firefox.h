@@ -1,0 +1,41 @@
+// Firefox (Parts 3.4 and 3.5): the profiles listed in "profiles.ini", and in each
+// profile the cookie file "cookies.txt", the cookie database "cookies.sqlite" and
+// the DOM storage database "webappsstore.sqlite". The store entries
+// ProcessFirefoxCookies and ProcessFirefoxUserdata are declared in stores/stores.h;
+// these are the steps below them.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "model/cookie.h"
+#include "model/filter.h"
+
+// The profile folders named by "profiles.ini" in the Firefox folder (application
+// data + "\Mozilla\Firefox\"): sections "Profile0", "Profile1", ... up to the first
+// one without a "Path"; a "Path" with "IsRelative" not 0 follows the Firefox folder,
+// forward slashes and all. Empty when there is no application-data folder or no
+// list.
+std::vector<std::wstring> FirefoxProfileFolders();
+
+// One Netscape cookie file. A scan appends the evil records to `items`; a clean
+// pass uses `items` as scratch space (empty again on return) and rewrites the file
+// with every other line it could not drop: kept records, then the unread rest of
+// the file from a line that is not a record on. Returns the evil records (in a
+// clean pass, those dropped); a missing or unreadable file gives 0 and is left
+// alone.
+int ProcessFirefoxCookieFile(const std::wstring& path, const CCookieFilter& filter,
+                             CFirefoxCookieArray& items, bool clean);
+
+// One "cookies.sqlite" (table moz_cookies), through the database step of Part 3.10.
+int ProcessFirefoxCookieDatabase(const std::wstring& path, const CCookieFilter& filter,
+                                 CFirefoxCookieArray& items, bool clean);
+
+// One "webappsstore.sqlite": the tables webappsstore (site = domain) and
+// webappsstore2 (site = scope before its first ":", reversed), in one database step.
+int ProcessFirefoxStorageDatabase(const std::wstring& path, const CCookieFilter& filter,
+                                  CFirefoxUserdataArray& items, bool clean);
+
+// The site of a webappsstore2 scope: the characters before the first ":" (all of
+// them when there is none) in reverse order. "zyx.:http:80" gives ".xyz".
+std::wstring SiteFromScope(const std::wstring& scope);

@@ -1,0 +1,131 @@
+// Firefox cookies: "cookies.txt" and "cookies.sqlite" of every profile (Part 3.4).
+#include <string>
+
+#include "sqlite3.h"
+#include "stores/firefox/firefox.h"
+#include "stores/sqlite/database_step.h"
+#include "stores/stores.h"
+#include "stores/textfile.h"
+
+namespace {
+
+using sqlite_access::Row;
+using sqlite_access::SqlText;
+
+// ---- cookies.txt
+
+// The line of a record as CFirefoxCookie::WriteTo writes it, also for a record whose
+// second field is empty (which WriteTo refuses).
+std::string RecordLine(const CFirefoxCookie& cookie) {
+  return BytesFromWide(cookie.m_strPrefix + cookie.m_strDomain + L'\t' + cookie.m_strDomainFlag +
+                       L'\t' + cookie.m_strPath + L'\t' + cookie.m_strSecure + L'\t' +
+                       cookie.m_strExpires + L'\t' + cookie.m_strName + L'\t' +
+                       cookie.m_strValue + L'\n');
+}
+
+bool StartsWithHttpOnly(const std::string& line) {
+  static const char kHttpOnly[] = "#httponly_";
+  if (line.size() < sizeof kHttpOnly - 1) return false;
+  for (size_t i = 0; i < sizeof kHttpOnly - 1; ++i) {
+    char c = line[i];
+    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+    if (c != kHttpOnly[i]) return false;
+  }
+  return true;
+}
+
+// True when the raw bytes hold only lines that the reader skips (empty lines and
+// comments): what remains after the last record of a file that ended normally.
+// Anything else is a line that is not a record, and the reading stopped there.
+bool OnlySkippedLines(const std::string& raw) {
+  size_t pos = 0;
+  while (pos < raw.size()) {
+    size_t end = raw.find('\n', pos);
+    if (end == std::string::npos) end = raw.size();
+    std::string line = raw.substr(pos, end - pos);
+    pos = end + 1;
+    if (!line.empty() && line.back() == '\r') line.pop_back();
+    if (line.empty()) continue;
+    if (line[0] == '#' && !StartsWithHttpOnly(line)) continue;
+    return false;
+  }
+  return true;
+}
+
+// ---- cookies.sqlite
+
+void FillFromCookieRow(const Row& row, CFirefoxCookie* item) {
+  item->m_strName = row.Text(1);
+  item->m_strValue = row.Text(2);
+  item->m_strSite = row.Text(3) + row.Text(5);
+  item->m_strExpires = row.Text(4);
+}
+
+SqlText DeleteCookieRow(const Row& row) {
+  return SqlText(sqlite3_mprintf("DELETE FROM moz_cookies where id='%q'", row.Raw(0)));
+}
+
+}  // namespace
+
+int ProcessFirefoxCookieFile(const std::wstring& path, const CCookieFilter& filter,
+                             CFirefoxCookieArray& items, bool clean) {
+  int count = 0;
+  std::string unread_rest;  // from the first line that is not a record to the end
+  try {
+    CStdioFile file(path);
+    CFirefoxCookie cookie;
+    for (;;) {
+      if (clean) file.BeginCapture();
+      if (!cookie.ReadFrom(file)) break;
+      if (filter.IsEvil(cookie)) {
+        ++count;
+        if (!clean) items.push_back(cookie);
+      } else if (clean) {
+        items.push_back(cookie);
+      }
+    }
+    if (clean) {
+      unread_rest = file.TakeRawRest();
+      if (OnlySkippedLines(unread_rest)) unread_rest.clear();
+    }
+  } catch (const CFileException&) {
+    // Missing or unreadable: the file contributes nothing and is not written.
+    if (clean) items.clear();
+    return 0;
+  }
+  if (!clean) return count;
+
+  // Every clean pass rewrites the file: kept records in the order read, comments and
+  // empty lines dropped, LF line ends; then, byte for byte, whatever the reader
+  // could not take as records. The new file replaces the old one only when it is
+  // complete.
+  try {
+    CFile out(path);
+    for (CFirefoxCookie& kept : items) {
+      if (!kept.WriteTo(out)) out.Write(RecordLine(kept));
+    }
+    out.Write(unread_rest);
+    out.Commit();
+  } catch (const CFileException&) {
+    // The old file stays in place; the evil records still count as found.
+  }
+  items.clear();
+  return count;
+}
+
+int ProcessFirefoxCookieDatabase(const std::wstring& path, const CCookieFilter& filter,
+                                 CFirefoxCookieArray& items, bool clean) {
+  return sqlite_access::DatabaseStep<CFirefoxCookie>(
+      path, filter, items, clean,
+      {{"SELECT id, name, value, host, expiry, path FROM moz_cookies", 6, FillFromCookieRow,
+        DeleteCookieRow}});
+}
+
+int ProcessFirefoxCookies(const CCookieFilter& filter, CFirefoxCookieArray& items, bool clean) {
+  int count = 0;
+  for (const std::wstring& profile : FirefoxProfileFolders()) {
+    count += ProcessFirefoxCookieFile(profile + L"\\cookies.txt", filter, items, clean);
+    count += ProcessFirefoxCookieDatabase(profile + L"\\cookies.sqlite", filter, items, clean);
+  }
+  return count;
+}

@@ -1,0 +1,22 @@
+// Firefox's profile list, "profiles.ini" (Part 3.4).
+#include <string>
+#include <vector>
+
+#include "platform/platform.h"
+#include "stores/firefox/firefox.h"
+
+std::vector<std::wstring> FirefoxProfileFolders() {
+  std::vector<std::wstring> folders;
+  std::wstring app_data;
+  if (!platform::GetKnownFolder(platform::KnownFolder::AppData, &app_data)) return folders;
+  const std::wstring firefox = app_data + L"\\Mozilla\\Firefox\\";
+  const std::wstring list = firefox + L"profiles.ini";
+  for (int n = 0;; ++n) {
+    const std::wstring section = L"Profile" + std::to_wstring(n);
+    const std::wstring path = platform::IniReadString(section, L"Path", L"", list);
+    if (path.empty()) break;
+    const bool relative = platform::IniReadInt(section, L"IsRelative", 0, list) != 0;
+    folders.push_back(relative ? firefox + path : path);
+  }
+  return folders;
+}

@@ -1,0 +1,113 @@
+#include "stores/sqlite/sqlite_db.h"
+
+#include <utility>
+
+#include "platform/platform.h"
+#include "sqlite3.h"
+
+namespace sqlite_access {
+namespace {
+
+// The one place where SQLite's result codes are read.
+bool Succeeded(int result) { return result == SQLITE_OK; }
+
+}  // namespace
+
+// ---- Database
+
+Database::Database(Database&& other) noexcept : db_(std::exchange(other.db_, nullptr)) {}
+
+Database& Database::operator=(Database&& other) noexcept {
+  if (this != &other) {
+    Close();
+    db_ = std::exchange(other.db_, nullptr);
+  }
+  return *this;
+}
+
+Database::~Database() { Close(); }
+
+bool Database::OpenExisting(const std::wstring& path) {
+  Close();
+  // SQLite without SQLITE_OPEN_CREATE refuses a missing file too; asking first also
+  // keeps folders and other non-files away from it.
+  if (!platform::FileExists(path)) return false;
+  // Read-write even for a scan: a WAL database opened read-only leaves its -wal and
+  // -shm files behind, while the last read-write connection removes them on close.
+  const int result =
+      sqlite3_open_v2(platform::PathForSqlite(path).c_str(), &db_, SQLITE_OPEN_READWRITE, nullptr);
+  if (!Succeeded(result)) {
+    Close();
+    return false;
+  }
+  return true;
+}
+
+bool Database::Execute(const char* sql) {
+  return Succeeded(sqlite3_exec(db_, sql, nullptr, nullptr, nullptr));
+}
+
+bool Database::InTransaction() const { return sqlite3_get_autocommit(db_) == 0; }
+
+void Database::Close() {
+  if (db_ != nullptr) {
+    // Nothing of ours stays unfinalized (sqlite3_get_table and sqlite3_exec finish
+    // their statements), so the close cannot be refused.
+    sqlite3_close(db_);
+    db_ = nullptr;
+  }
+}
+
+// ---- SqlText
+
+SqlText::SqlText(SqlText&& other) noexcept : text_(std::exchange(other.text_, nullptr)) {}
+
+SqlText& SqlText::operator=(SqlText&& other) noexcept {
+  if (this != &other) {
+    sqlite3_free(text_);
+    text_ = std::exchange(other.text_, nullptr);
+  }
+  return *this;
+}
+
+SqlText::~SqlText() { sqlite3_free(text_); }
+
+// ---- ResultTable
+
+ResultTable::ResultTable(ResultTable&& other) noexcept
+    : table_(std::exchange(other.table_, nullptr)),
+      rows_(std::exchange(other.rows_, 0)),
+      columns_(std::exchange(other.columns_, 0)) {}
+
+ResultTable& ResultTable::operator=(ResultTable&& other) noexcept {
+  if (this != &other) {
+    Free();
+    table_ = std::exchange(other.table_, nullptr);
+    rows_ = std::exchange(other.rows_, 0);
+    columns_ = std::exchange(other.columns_, 0);
+  }
+  return *this;
+}
+
+ResultTable::~ResultTable() { Free(); }
+
+void ResultTable::Free() {
+  if (table_ != nullptr) sqlite3_free_table(table_);
+  table_ = nullptr;
+  rows_ = 0;
+  columns_ = 0;
+}
+
+bool ResultTable::Query(Database& db, const char* select) {
+  Free();
+  char* error = nullptr;
+  const int result = sqlite3_get_table(db.handle(), select, &table_, &rows_, &columns_, &error);
+  sqlite3_free(error);
+  if (!Succeeded(result)) {
+    Free();
+    return false;
+  }
+  return true;
+}
+
+}  // namespace sqlite_access

@@ -1,0 +1,105 @@
+// SQLite access (Part 3.10): owners of what SQLite hands out. Each is movable, not
+// copyable, and releases its resource with the one call SQLite prescribes for it:
+// a connection with sqlite3_close, a result table with sqlite3_free_table, an
+// sqlite3_mprintf text with sqlite3_free.
+//
+// SQLite's result codes stay inside sqlite_db.cpp; callers see only success or
+// failure.
+#pragma once
+
+#include <string>
+
+struct sqlite3;
+
+namespace sqlite_access {
+
+// A connection to one database file.
+class Database {
+ public:
+  Database() = default;
+  Database(Database&& other) noexcept;
+  // Closes the connection held before.
+  Database& operator=(Database&& other) noexcept;
+  Database(const Database&) = delete;
+  Database& operator=(const Database&) = delete;
+  ~Database();
+
+  // Opens an existing database file for reading and writing. Never creates a file:
+  // a missing file, a folder or a file SQLite cannot open gives false, and a handle
+  // SQLite returned with its failure is closed at once. The path reaches SQLite as
+  // UTF-8 (platform::PathForSqlite). A connection held before is closed first.
+  bool OpenExisting(const std::wstring& path);
+
+  bool is_open() const { return db_ != nullptr; }
+  sqlite3* handle() const { return db_; }
+
+  // sqlite3_exec of `sql` without a callback; true on success. Does not wait for
+  // locks held by other connections (no busy handler): a locked database fails at
+  // once.
+  // REQUIRES: is_open().
+  bool Execute(const char* sql);
+
+  // True while an explicit transaction (BEGIN ...) is open. SQLite ends one on its
+  // own when certain errors (a full disk, an I/O error) roll it back.
+  // REQUIRES: is_open().
+  bool InTransaction() const;
+
+  // Closes the connection (an open transaction is rolled back). Nothing when closed.
+  void Close();
+
+ private:
+  sqlite3* db_ = nullptr;
+};
+
+// The text of sqlite3_mprintf.
+class SqlText {
+ public:
+  SqlText() = default;
+  // Takes ownership of a text from sqlite3_mprintf (null allowed: no text).
+  explicit SqlText(char* text) : text_(text) {}
+  SqlText(SqlText&& other) noexcept;
+  // Frees the text held before.
+  SqlText& operator=(SqlText&& other) noexcept;
+  SqlText(const SqlText&) = delete;
+  SqlText& operator=(const SqlText&) = delete;
+  ~SqlText();
+
+  const char* get() const { return text_; }
+  explicit operator bool() const { return text_ != nullptr; }
+
+ private:
+  char* text_ = nullptr;
+};
+
+// The result table of sqlite3_get_table: row 0 holds the column names, data rows
+// are 1 to rows(); every cell is the text SQLite gave, or null for SQL NULL.
+class ResultTable {
+ public:
+  ResultTable() = default;
+  ResultTable(ResultTable&& other) noexcept;
+  // Frees the table held before.
+  ResultTable& operator=(ResultTable&& other) noexcept;
+  ResultTable(const ResultTable&) = delete;
+  ResultTable& operator=(const ResultTable&) = delete;
+  ~ResultTable();
+
+  // Runs `select` with sqlite3_get_table, replacing the table held before. On
+  // failure returns false and holds no table (0 rows, 0 columns); SQLite's error
+  // text is freed unread.
+  // REQUIRES: db.is_open().
+  bool Query(Database& db, const char* select);
+
+  int rows() const { return rows_; }
+  int columns() const { return columns_; }
+  // The cell of data row `row` (1 to rows()) in column `column` (0 to columns() - 1).
+  const char* Cell(int row, int column) const { return table_[row * columns_ + column]; }
+
+ private:
+  void Free();
+
+  char** table_ = nullptr;
+  int rows_ = 0;
+  int columns_ = 0;
+};
+
+}  // namespace sqlite_access

@@ -1,0 +1,20 @@
+# SQLite access (Part 3.10) and the stores built on it: Firefox (Parts 3.4, 3.5) and
+# Chrome (Part 3.8).
+
+# A separate process that holds database locks for the tests (sqlite_support.h).
+add_executable(sqlite_lock_holder sqlite_lock_holder.cpp)
+target_link_libraries(sqlite_lock_holder PRIVATE SQLite::SQLite3 ts_warnings)
+if(WIN32)
+  target_link_options(sqlite_lock_holder PRIVATE -municode)
+endif()
+
+add_library(ts_sqlite_testsupport STATIC sqlite_support.cpp)
+target_link_libraries(ts_sqlite_testsupport PUBLIC ts_testsupport PRIVATE ts_warnings)
+
+ts_gtest(sqlite_tests sqlite_test.cpp LIBS ts_sqlite_testsupport)
+ts_gtest(firefox_tests firefox_test.cpp LIBS ts_sqlite_testsupport)
+ts_gtest(chrome_tests chrome_test.cpp LIBS ts_sqlite_testsupport)
+# The tests start the helper from their own folder.
+foreach(t sqlite_tests firefox_tests chrome_tests)
+  add_dependencies(${t} sqlite_lock_holder)
+endforeach()

@@ -1,0 +1,65 @@
+// A separate process that holds a lock on a database for the tests:
+//
+//   sqlite_lock_holder DATABASE SQL READY_FILE RELEASE_FILE
+//
+// opens DATABASE (which must exist), runs SQL (say "BEGIN EXCLUSIVE"), creates
+// READY_FILE, waits until RELEASE_FILE exists (at most two minutes), rolls back and
+// exits. Exit status 1 when the database cannot be opened or SQL fails.
+#include <chrono>
+#include <cstdio>
+#include <string>
+#include <thread>
+
+#include "sqlite3.h"
+
+#ifdef _WIN32
+#include <windows.h>
+using Arg = std::wstring;
+std::string Utf8(const Arg& text) {
+  const int size = WideCharToMultiByte(CP_UTF8, 0, text.c_str(), -1, nullptr, 0, nullptr, nullptr);
+  std::string out(static_cast<size_t>(size), '\0');
+  WideCharToMultiByte(CP_UTF8, 0, text.c_str(), -1, out.data(), size, nullptr, nullptr);
+  out.resize(static_cast<size_t>(size > 0 ? size - 1 : 0));
+  return out;
+}
+bool Exists(const Arg& path) { return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
+void Touch(const Arg& path) {
+  if (FILE* file = _wfopen(path.c_str(), L"wb")) fclose(file);
+}
+#define ENTRY int wmain(int argc, wchar_t** argv)
+#else
+#include <sys/stat.h>
+using Arg = std::string;
+std::string Utf8(const Arg& text) { return text; }
+bool Exists(const Arg& path) {
+  struct stat st;
+  return stat(path.c_str(), &st) == 0;
+}
+void Touch(const Arg& path) {
+  if (FILE* file = std::fopen(path.c_str(), "wb")) std::fclose(file);
+}
+#define ENTRY int main(int argc, char** argv)
+#endif
+
+ENTRY {
+  if (argc != 5) return 2;
+  const std::string database = Utf8(argv[1]);
+  const std::string sql = Utf8(argv[2]);
+  const Arg ready = argv[3];
+  const Arg release = argv[4];
+
+  sqlite3* db = nullptr;
+  if (sqlite3_open_v2(database.c_str(), &db, SQLITE_OPEN_READWRITE, nullptr) != SQLITE_OK ||
+      sqlite3_exec(db, sql.c_str(), nullptr, nullptr, nullptr) != SQLITE_OK) {
+    sqlite3_close(db);
+    return 1;
+  }
+  Touch(ready);
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::minutes(2);
+  while (!Exists(release) && std::chrono::steady_clock::now() < deadline) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  }
+  sqlite3_exec(db, "ROLLBACK", nullptr, nullptr, nullptr);
+  sqlite3_close(db);
+  return 0;
+}
