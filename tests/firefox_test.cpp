@@ -175,11 +175,12 @@ TEST_F(Firefox, CookieFileCleanDropsEvilRecordsAndCommentsAndWritesLineFeeds) {
   EXPECT_EQ(ScanCookies(), 0);
 }
 
-TEST_F(Firefox, CookieFileCleanThatMatchesNothingStillRewritesIt) {
-  profile_.Write(InProfile("cookies.txt"),
-                 "# Netscape HTTP Cookie File\r\nnews.example\tFALSE\t/\tFALSE\t0\ta\tb\r\n# end\r\n");
+TEST_F(Firefox, CookieFileCleanThatMatchesNothingLeavesItByteForByte) {
+  const std::string content =
+      "# Netscape HTTP Cookie File\r\nnews.example\tFALSE\t/\tFALSE\t0\ta\tb\r\n# end\r\n";
+  profile_.Write(InProfile("cookies.txt"), content);
   EXPECT_EQ(CleanCookies(), 0);
-  EXPECT_EQ(profile_.Read(InProfile("cookies.txt")), "news.example\tFALSE\t/\tFALSE\t0\ta\tb\n");
+  EXPECT_EQ(profile_.Read(InProfile("cookies.txt")), content);
 }
 
 TEST_F(Firefox, CookieFileCleanThatMatchesEverythingLeavesAnEmptyFile) {

@@ -94,11 +94,15 @@ int ProcessFirefoxCookieFile(const std::wstring& path, const CCookieFilter& filt
     return 0;
   }
   if (!clean) return count;
+  if (count == 0) {
+    // Nothing to remove: the file stays exactly as it is, header comments included.
+    items.clear();
+    return 0;
+  }
 
-  // Every clean pass rewrites the file: kept records in the order read, comments and
-  // empty lines dropped, LF line ends; then, byte for byte, whatever the reader
-  // could not take as records. The new file replaces the old one only when it is
-  // complete.
+  // The rewrite: kept records in the order read, comments and empty lines dropped,
+  // LF line ends; then, byte for byte, whatever the reader could not take as
+  // records. The new file replaces the old one only when it is complete.
   try {
     CFile out(path);
     for (CFirefoxCookie& kept : items) {
