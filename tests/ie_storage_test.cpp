@@ -128,6 +128,22 @@ TEST(CacheIndex, WalksEveryTableOfTheChainAndSkipsFreeSlots) {
                                 {kDom.url, "AB12CD34", kDom.file}}));
 }
 
+TEST(CacheIndex, BytesInMemoryAreWalkedLikeTheFile) {
+  const std::string bytes = IndexBuilder({"AB12CD34"}).Table({kUser}).Table({kDom}).Build();
+  CCacheIndex index;
+  ASSERT_TRUE(index.OpenBytes(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size()));
+  const char *url, *subfolder, *file;
+  ASSERT_TRUE(index.Next(&url, &subfolder, &file));
+  EXPECT_STREQ(url, kUser.url.c_str());
+  EXPECT_EQ(static_cast<const void*>(url), static_cast<const void*>(bytes.data() + IndexBuilder::Record(0x200, 0) + 0x68));
+  ASSERT_TRUE(index.Next(&url, &subfolder, &file));
+  EXPECT_STREQ(file, kDom.file.c_str());
+  EXPECT_FALSE(index.Next(&url, &subfolder, &file));
+  EXPECT_FALSE(index.OpenBytes(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size() - 1));
+  EXPECT_FALSE(index.OpenBytes(nullptr, 0));
+  EXPECT_FALSE(index.Next(&url, &subfolder, &file));
+}
+
 TEST(CacheIndex, HeaderTestsDecideWhetherTheFileOpens) {
   TempTree tree;
   const std::string good = IndexBuilder({"AB12CD34"}).Table({kUser}).Build();

@@ -33,7 +33,7 @@ bool CCacheIndex::Inside(uint64_t offset, uint64_t length) const {
 
 uint32_t CCacheIndex::Read32(uint64_t offset) const {
   if (!Inside(offset, 4)) return 0;
-  const uint8_t* p = file_.data() + offset;
+  const uint8_t* p = data_ + offset;
   return static_cast<uint32_t>(p[0]) | static_cast<uint32_t>(p[1]) << 8 |
          static_cast<uint32_t>(p[2]) << 16 | static_cast<uint32_t>(p[3]) << 24;
 }
@@ -41,7 +41,7 @@ uint32_t CCacheIndex::Read32(uint64_t offset) const {
 bool CCacheIndex::Terminated(uint64_t start, uint64_t end) const {
   if (end > size_) return false;
   for (uint64_t i = start; i < end; ++i) {
-    if (file_.data()[i] == 0) return true;
+    if (data_[i] == 0) return true;
   }
   return false;
 }
@@ -56,11 +56,20 @@ void CCacheIndex::EnterTable(uint64_t table) {
 
 bool CCacheIndex::Open(const std::wstring& path) {
   Close();
-  if (!file_.Open(path)) return false;
-  size_ = file_.size();
+  return file_.Open(path) && Start(file_.data(), file_.size());
+}
+
+bool CCacheIndex::OpenBytes(const uint8_t* data, uint64_t size) {
+  Close();
+  return Start(data, size);
+}
+
+bool CCacheIndex::Start(const uint8_t* data, uint64_t size) {
+  data_ = data;
+  size_ = data == nullptr ? 0 : size;
   const uint64_t table = Read32(kFirstTableField);
   if (size_ <= 36 || size_ >= (uint64_t{1} << 32) || Read32(kSizeField) != size_ ||
-      !Inside(table, 4) || std::memcmp(file_.data() + table, "HASH", 4) != 0) {
+      !Inside(table, 4) || std::memcmp(data_ + table, "HASH", 4) != 0) {
     Close();
     return false;
   }
@@ -72,6 +81,7 @@ bool CCacheIndex::Open(const std::wstring& path) {
 
 void CCacheIndex::Close() {
   file_.Close();
+  data_ = nullptr;
   size_ = 0;
   table_ = table_length_ = next_table_ = entry_ = entries_left_ = 0;
   tables_seen_.clear();
@@ -79,7 +89,7 @@ void CCacheIndex::Close() {
 }
 
 bool CCacheIndex::Next(const char** url, const char** subfolder, const char** file_name) {
-  if (!file_.is_open()) return false;
+  if (data_ == nullptr) return false;
   for (;;) {
     if (entry_ >= table_ + table_length_) {
       // A chain that comes back to a table it has walked ends there.
@@ -93,8 +103,8 @@ bool CCacheIndex::Next(const char** url, const char** subfolder, const char** fi
     --entries_left_;
 
     const uint64_t record = Read32(entry + 4);
-    if (file_.data()[entry] == kFreeEntry || record == 0 || !Inside(record, 8)) continue;
-    if (std::memcmp(file_.data() + record, "URL ", 4) != 0) continue;
+    if (data_[entry] == kFreeEntry || record == 0 || !Inside(record, 8)) continue;
+    if (std::memcmp(data_ + record, "URL ", 4) != 0) continue;
     const uint64_t record_length = static_cast<uint64_t>(Read32(record + 4)) * kBlock;
     if (!Inside(record, record_length) || record_length <= kMinRecordLength) continue;
     const uint64_t record_end = record + record_length;
@@ -105,14 +115,14 @@ bool CCacheIndex::Next(const char** url, const char** subfolder, const char** fi
         !Terminated(record + name_offset, record_end)) {
       continue;
     }
-    const uint32_t index = file_.data()[record + kRecordSubfolderField];
+    const uint32_t index = data_[record + kRecordSubfolderField];
     const uint64_t folder_entry = kSubfolderTable + kSubfolderEntry * index;
     if (index >= kSubfolderCount || !Inside(folder_entry, kSubfolderEntry)) continue;
-    std::memcpy(subfolder_, file_.data() + folder_entry, 8);
+    std::memcpy(subfolder_, data_ + folder_entry, 8);
     subfolder_[8] = '\0';
-    *url = reinterpret_cast<const char*>(file_.data() + record + url_offset);
+    *url = reinterpret_cast<const char*>(data_ + record + url_offset);
     *subfolder = subfolder_;
-    *file_name = reinterpret_cast<const char*>(file_.data() + record + name_offset);
+    *file_name = reinterpret_cast<const char*>(data_ + record + name_offset);
     return true;
   }
 }

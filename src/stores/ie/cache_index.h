@@ -21,6 +21,8 @@ class CCacheIndex {
   // Maps the file and checks its header: the size field must be the file's size,
   // and the first hash table must begin with "HASH". False when it is not usable.
   bool Open(const std::wstring& path);
+  // The same for index bytes already in memory, which must outlive the walk.
+  bool OpenBytes(const uint8_t* data, uint64_t size);
   // The next entry: its URL, cache subfolder name and data file name, NUL-terminated
   // 8-bit texts that stay valid until the next call or Close(). False when the walk
   // is over.
@@ -33,8 +35,11 @@ class CCacheIndex {
   // The offset of the NUL that ends a text starting at `start`, before `end`.
   bool Terminated(uint64_t start, uint64_t end) const;
   void EnterTable(uint64_t table);
+  // Checks the header of the bytes and starts the walk at the first hash table.
+  bool Start(const uint8_t* data, uint64_t size);
 
   platform::MappedFile file_;
+  const uint8_t* data_ = nullptr;  // the index bytes, null when closed
   uint64_t size_ = 0;
   uint64_t table_ = 0;        // the hash table being walked
   uint64_t table_length_ = 0;

@@ -144,6 +144,7 @@ int ProcessSafariCookieFile(const std::wstring& path, const CCookieFilter& filte
   std::wstring tail;
   std::string raw_rest;  // the file's bytes from an entry that does not parse on
   bool any_entry = false;
+  bool broken = false;  // an entry did not parse
   try {
     CStdioFileEx file(path);
     head = ReadPlistHead(file, kDict);
@@ -153,6 +154,7 @@ int ProcessSafariCookieFile(const std::wstring& path, const CCookieFilter& filte
       any_entry = true;
       if (!cookie.ReadDict(file)) {
         // Nothing of this entry or after it can be rewritten from what was read.
+        broken = true;
         if (clean) raw_rest = file.TakeRawRest();
         break;
       }
@@ -161,7 +163,7 @@ int ProcessSafariCookieFile(const std::wstring& path, const CCookieFilter& filte
       if (evil) ++count;
       if (evil != clean) items.push_back(cookie);
     }
-    if (raw_rest.empty()) {
+    if (!broken) {
       tail = ReadPlistTail(file);
       // Bytes after a Ctrl-Z, which ends the text, are kept as they are.
       if (clean) {
