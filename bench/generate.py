@@ -193,9 +193,9 @@ def ie_storage(profile, rng, entries):
     if not os.path.exists(module):
         return False
     import importlib.util
-    spec = importlib.util.spec_from_file_location("ie_storage", module)
-    ie = importlib.util.module_from_spec(spec)
-    spec.loader.exec_module(ie)
+    module_spec = importlib.util.spec_from_file_location("ie_storage", module)
+    ie = importlib.util.module_from_spec(module_spec)
+    module_spec.loader.exec_module(ie)
     if not hasattr(ie, "make_scaled"):
         return False
     ie.make_scaled(profile, [site(rng) for _ in range(entries)])

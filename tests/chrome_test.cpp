@@ -1,4 +1,4 @@
-// The Chrome store (Part 3.8) on real files: every folder of "User Data" tried for a
+// The Chrome store on real files: every folder of "User Data" tried for a
 // Cookies database with Chrome's own table.
 #include <gtest/gtest.h>
 

@@ -1,5 +1,5 @@
-# SQLite access (Part 3.10) and the stores built on it: Firefox (Parts 3.4, 3.5) and
-# Chrome (Part 3.8).
+# SQLite access and the stores built on it: Firefox and
+# Chrome.
 
 # A separate process that holds database locks for the tests (sqlite_support.h).
 add_executable(sqlite_lock_holder sqlite_lock_holder.cpp)

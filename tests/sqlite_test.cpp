@@ -1,4 +1,4 @@
-// SQLite access (Part 3.10): the owners of SQLite's handles, and the database step
+// SQLite access: the owners of SQLite's handles, and the database step
 // on a store table of its own, including databases locked by another process.
 #include <gtest/gtest.h>
 

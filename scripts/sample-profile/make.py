@@ -13,7 +13,7 @@ profile = sys.argv[1]
 for module_path in sorted(here.glob("*.py")):
     if module_path.name == "make.py":
         continue
-    spec = importlib.util.spec_from_file_location(module_path.stem, module_path)
-    module = importlib.util.module_from_spec(spec)
-    spec.loader.exec_module(module)
+    module_spec = importlib.util.spec_from_file_location(module_path.stem, module_path)
+    module = importlib.util.module_from_spec(module_spec)
+    module_spec.loader.exec_module(module)
     module.make(profile)

@@ -1,4 +1,4 @@
-// Google Chrome: the Cookies database of every profile folder (Part 3.8).
+// Google Chrome: the Cookies database of every profile folder.
 #include "stores/chrome/chrome.h"
 
 #include <string>

@@ -1,4 +1,4 @@
-// Google Chrome (Part 3.8): the Cookies database of every folder under
+// Google Chrome: the Cookies database of every folder under
 // "\Google\Chrome\User Data\" in the local application data folder. The store
 // entries ProcessChromeCookies and ProcessChromeUserdata are declared in
 // stores/stores.h.
@@ -9,7 +9,7 @@
 #include "model/cookie.h"
 #include "model/filter.h"
 
-// One Cookies database (table cookies), through the database step of Part 3.10: a
+// One Cookies database (table cookies), through the shared database step: a
 // scan appends the evil cookies to `items`; a clean pass deletes them and leaves
 // `items` alone. Returns the evil cookies found, or the DELETEs committed.
 int ProcessChromeCookieDatabase(const std::wstring& path, const CCookieFilter& filter,

@@ -27,7 +27,7 @@ std::vector<std::wstring> FirefoxProfileFolders();
 int ProcessFirefoxCookieFile(const std::wstring& path, const CCookieFilter& filter,
                              CFirefoxCookieArray& items, bool clean);
 
-// One "cookies.sqlite" (table moz_cookies), through the database step of Part 3.10.
+// One "cookies.sqlite" (table moz_cookies), through the shared database step.
 int ProcessFirefoxCookieDatabase(const std::wstring& path, const CCookieFilter& filter,
                                  CFirefoxCookieArray& items, bool clean);
 

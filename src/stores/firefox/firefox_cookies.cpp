@@ -1,4 +1,4 @@
-// Firefox cookies: "cookies.txt" and "cookies.sqlite" of every profile (Part 3.4).
+// Firefox cookies: "cookies.txt" and "cookies.sqlite" of every profile.
 #include <string>
 
 #include "sqlite3.h"

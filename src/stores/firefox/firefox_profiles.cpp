@@ -1,4 +1,4 @@
-// Firefox's profile list, "profiles.ini" (Part 3.4).
+// Firefox's profile list, "profiles.ini".
 #include <string>
 #include <vector>
 

@@ -1,4 +1,4 @@
-// Firefox DOM storage: "webappsstore.sqlite" of every profile (Part 3.5).
+// Firefox DOM storage: "webappsstore.sqlite" of every profile.
 #include <string>
 
 #include "sqlite3.h"

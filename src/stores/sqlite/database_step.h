@@ -1,4 +1,4 @@
-// The database step of Part 3.10, shared by every SQLite store: open one database
+// The database step shared by every SQLite store: open one database
 // file, fetch each of the store's tables whole with its SELECT, turn every row into
 // an item and ask the filter, and in a clean pass delete each evil row with the
 // store's DELETE statement.

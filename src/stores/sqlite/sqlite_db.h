@@ -1,4 +1,4 @@
-// SQLite access (Part 3.10): owners of what SQLite hands out. Each is movable, not
+// SQLite access: owners of what SQLite hands out. Each is movable, not
 // copyable, and releases its resource with the one call SQLite prescribes for it:
 // a connection with sqlite3_close, a result table with sqlite3_free_table, an
 // sqlite3_mprintf text with sqlite3_free.
