@@ -5,33 +5,9 @@
 #include <random>
 
 #include "model/filter.h"
+#include "support/reference_match.h"
 
 namespace {
-
-// The rules as a plain recursive matcher: the reference that the bounded matcher
-// must agree with.
-bool ReferenceMatch(const wchar_t* site, const wchar_t* pattern) {
-  switch (*pattern) {
-    case L'\0':
-      return *site == L'\0';
-    case L'*': {
-      while (*pattern == L'*') ++pattern;
-      if (*pattern == L'\0') return true;
-      for (; *site != L'\0'; ++site) {
-        if (ReferenceMatch(site, pattern)) return true;
-      }
-      return false;
-    }
-    case L'+':
-      while (*pattern == L'+') ++pattern;
-      while (*site != L'\0' && *site != L'.') ++site;
-      return ReferenceMatch(site, pattern);
-    case L'?':
-      return *site != L'\0' && ReferenceMatch(site + 1, pattern + 1);
-    default:
-      return *site == *pattern && ReferenceMatch(site + 1, pattern + 1);
-  }
-}
 
 CIECookie Item(const wchar_t* site) {
   CIECookie cookie;
