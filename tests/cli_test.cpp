@@ -1,7 +1,10 @@
 // The console front end: commands, options, exit statuses, output.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <sstream>
+
+#include <nlohmann/json.hpp>
 
 #include "cli/cli.h"
 #include "platform/platform.h"
@@ -115,4 +118,44 @@ TEST_F(Cli, WritesNoSettings) {
     uint32_t type = 0, size = 0;
     EXPECT_NE(key.QueryValue(L"LastCleanLow", &type, nullptr, &size), 0);
   }
+}
+
+TEST_F(Cli, ScanAsJsonParsesBack) {
+  profile_.Write(std::string(TempProfile::kCookies) + "/Low/q.txt",
+                 Record("quote\"d", "caf\xE9.doubleclick.net/p"));
+  ASSERT_EQ(Run({"scan", "--json", "--profile", Profile()}), kExitOk);
+  const auto result = nlohmann::json::parse(out_.str());
+  ASSERT_EQ(result["items"].size(), 2u);
+  const auto& item = result["items"][1];
+  EXPECT_EQ(item["browser"], "Internet Explorer");
+  EXPECT_EQ(item["store"], "cookies");
+  EXPECT_EQ(item["site"], "caf\xC3\xA9.doubleclick.net/p");  // byte 0xE9 is U+00E9
+  EXPECT_EQ(item["displaySite"], "caf\xC3\xA9.doubleclick.net/p");
+  EXPECT_EQ(item["expires"], "soon");
+  EXPECT_EQ(item["name"], "quote\"d");
+  EXPECT_EQ(item["value"], "val");
+  EXPECT_EQ(result["counts"]["Internet Explorer"], 2);
+  EXPECT_EQ(result["counts"]["Firefox"], 0);
+  EXPECT_EQ(result["counts"]["total"], 2);
+  EXPECT_NE(result["summary"].get<std::string>().find("2 potentially evil"), std::string::npos);
+}
+
+TEST_F(Cli, CleanAsJsonParsesBack) {
+  ASSERT_EQ(Run({"clean", "--json", "--profile", Profile()}), kExitOk);
+  const auto result = nlohmann::json::parse(out_.str());
+  EXPECT_EQ(result["removed"], 1);
+  EXPECT_EQ(result["message"], "1 cookies have been cleaned.");
+}
+
+TEST_F(Cli, ListFilterPrintsTheActivePatterns) {
+  ASSERT_EQ(Run({"list-filter"}), kExitOk);
+  const std::string listed = out_.str();
+  EXPECT_EQ(std::count(listed.begin(), listed.end(), '\n'), 98);
+  EXPECT_NE(out_.str().find("*.doubleclick.net\n"), std::string::npos);
+  profile_.Write("f.txt", "# c\r\n*.a.com\r\n\r\n*.b.com");
+  ASSERT_EQ(Run({"list-filter", "--json", "--filter",
+                 platform::Utf8FromWide(profile_.Path("f.txt"))}),
+            kExitOk);
+  EXPECT_EQ(nlohmann::json::parse(out_.str())["patterns"],
+            nlohmann::json::array({"*.a.com", "*.b.com"}));
 }

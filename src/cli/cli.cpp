@@ -1,6 +1,7 @@
 #include "cli/cli.h"
 
 #include <cxxopts.hpp>
+#include <nlohmann/json.hpp>
 
 #include <sstream>
 
@@ -69,14 +70,91 @@ bool ReadFilterFile(const std::string& path, std::wstring* text) {
   return true;
 }
 
+// One evil item as the front end shows it.
+struct Row {
+  Browser browser;
+  const char* store;
+  std::string site;
+  std::string display_site;
+  std::string expires;
+  std::string name;
+  std::string value;
+};
+
 template <typename Array>
-void PrintItems(std::ostream& out, Browser browser, const Array& items) {
+void AddRows(std::vector<Row>* rows, Browser browser, const char* store, const Array& items) {
   for (const auto& item : items) {
-    out << Label(browser) << '\t' << platform::Utf8FromWide(item.GetDisplaySite()) << '\t'
-        << platform::Utf8FromWide(item.GetExpires()) << '\t'
-        << platform::Utf8FromWide(item.GetName()) << '\t'
-        << platform::Utf8FromWide(item.GetValue()) << '\n';
+    rows->push_back(Row{browser, store, platform::Utf8FromWide(item.GetSite()),
+                        platform::Utf8FromWide(item.GetDisplaySite()),
+                        platform::Utf8FromWide(item.GetExpires()),
+                        platform::Utf8FromWide(item.GetName()),
+                        platform::Utf8FromWide(item.GetValue())});
   }
+}
+
+std::vector<Row> RowsOf(const CScanLists& lists) {
+  std::vector<Row> rows;
+  AddRows(&rows, Browser::kIE, "cookies", lists.ie_cookies);
+  AddRows(&rows, Browser::kIE, "storage", lists.ie_userdata);
+  AddRows(&rows, Browser::kFirefox, "cookies", lists.firefox_cookies);
+  AddRows(&rows, Browser::kFirefox, "storage", lists.firefox_userdata);
+  AddRows(&rows, Browser::kChrome, "cookies", lists.chrome_cookies);
+  AddRows(&rows, Browser::kChrome, "storage", lists.chrome_userdata);
+  AddRows(&rows, Browser::kSafari, "cookies", lists.safari_cookies);
+  AddRows(&rows, Browser::kSafari, "storage", lists.safari_userdata);
+  AddRows(&rows, Browser::kFlash, "objects", lists.flash_cookies);
+  return rows;
+}
+
+void PrintScan(std::ostream& out, const CScanLists& lists, bool json) {
+  const std::vector<Row> rows = RowsOf(lists);
+  if (!json) {
+    for (const Row& row : rows) {
+      out << Label(row.browser) << '\t' << row.display_site << '\t' << row.expires << '\t'
+          << row.name << '\t' << row.value << '\n';
+    }
+    out << platform::Utf8FromWide(FormatFoundSentence(lists)) << '\n';
+    return;
+  }
+  nlohmann::ordered_json items = nlohmann::ordered_json::array();
+  for (const Row& row : rows) {
+    items.push_back({{"browser", Label(row.browser)},
+                     {"store", row.store},
+                     {"site", row.site},
+                     {"displaySite", row.display_site},
+                     {"expires", row.expires},
+                     {"name", row.name},
+                     {"value", row.value}});
+  }
+  nlohmann::ordered_json counts;
+  for (Browser browser : kBrowserOrder) counts[Label(browser)] = lists.CountFor(browser);
+  counts["total"] = lists.Total();
+  const nlohmann::ordered_json result = {
+      {"items", items},
+      {"counts", counts},
+      {"summary", platform::Utf8FromWide(FormatFoundSentence(lists))}};
+  out << result.dump(2) << '\n';
+}
+
+void PrintClean(std::ostream& out, int count, bool json) {
+  const std::string message = platform::Utf8FromWide(FormatCleanResult(count));
+  if (json) {
+    out << nlohmann::ordered_json{{"removed", count}, {"message", message}}.dump(2) << '\n';
+  } else {
+    out << message << '\n';
+  }
+}
+
+void PrintFilter(std::ostream& out, const CCookieFilter& filter, bool json) {
+  if (json) {
+    nlohmann::json patterns = nlohmann::json::array();
+    for (const std::wstring& pattern : filter.patterns()) {
+      patterns.push_back(platform::Utf8FromWide(pattern));
+    }
+    out << nlohmann::ordered_json{{"patterns", patterns}}.dump(2) << '\n';
+    return;
+  }
+  for (const std::wstring& pattern : filter.patterns()) out << platform::Utf8FromWide(pattern) << '\n';
 }
 
 int Usage(std::ostream& err, const std::string& message) {
@@ -91,7 +169,7 @@ int RunCli(const std::vector<std::string>& args, std::ostream& out, std::ostream
   cxxopts::Options options(kProgram,
                            "Finds and removes tracking cookies and page storage of Internet "
                            "Explorer, Firefox, Chrome, Safari and Flash.");
-  options.custom_help("scan|clean [OPTION...]");
+  options.custom_help("scan|clean|list-filter [OPTION...]");
   options.positional_help("");
   options.add_options()
       ("profile", "Windows user profile folder to work on (required outside Windows)",
@@ -100,6 +178,7 @@ int RunCli(const std::vector<std::string>& args, std::ostream& out, std::ostream
        cxxopts::value<std::string>())
       ("browsers", "browsers to include: ie,firefox,chrome,safari,flash (default: all)",
        cxxopts::value<std::string>())
+      ("json", "print JSON instead of text")
       ("h,help", "show this help")
       ("version", "show the version")
       ("command", "scan or clean", cxxopts::value<std::vector<std::string>>());
@@ -115,19 +194,23 @@ int RunCli(const std::vector<std::string>& args, std::ostream& out, std::ostream
   }
   if (parsed.count("help") != 0) {
     out << options.help({""}) << "\nCommands:\n"
-        << "  scan   list the evil items and say how many were found\n"
-        << "  clean  remove the evil items and say how many were removed\n";
+        << "  scan         list the evil items and say how many were found\n"
+        << "  clean        remove the evil items and say how many were removed\n"
+        << "  list-filter  print the patterns in use\n";
     return kExitOk;
   }
   if (parsed.count("version") != 0) {
     out << kProgram << ' ' << kProgramVersion << '\n';
     return kExitOk;
   }
-  if (parsed.count("command") == 0) return Usage(err, "missing command: scan or clean");
+  if (parsed.count("command") == 0) return Usage(err, "missing command: scan, clean or list-filter");
   const auto& commands = parsed["command"].as<std::vector<std::string>>();
-  if (commands.size() != 1) return Usage(err, "give exactly one command: scan or clean");
+  if (commands.size() != 1) return Usage(err, "give exactly one command: scan, clean or list-filter");
   const std::string& command = commands.front();
-  if (command != "scan" && command != "clean") return Usage(err, "unknown command: " + command);
+  if (command != "scan" && command != "clean" && command != "list-filter") {
+    return Usage(err, "unknown command: " + command);
+  }
+  const bool json = parsed.count("json") != 0;
 
   bool enabled[5] = {true, true, true, true, true};
   if (parsed.count("browsers") != 0) {
@@ -137,7 +220,9 @@ int RunCli(const std::vector<std::string>& args, std::ostream& out, std::ostream
     }
   }
 
-  if (parsed.count("profile") != 0) {
+  if (command == "list-filter") {
+    // No profile needed: only the filter.
+  } else if (parsed.count("profile") != 0) {
     const std::wstring profile = platform::WideFromUtf8(parsed["profile"].as<std::string>());
     if (!platform::DirectoryExists(profile)) {
       err << kProgram << ": profile folder not found: " << parsed["profile"].as<std::string>()
@@ -166,21 +251,16 @@ int RunCli(const std::vector<std::string>& args, std::ostream& out, std::ostream
     return enabled[static_cast<int>(browser)];
   };
 
+  if (command == "list-filter") {
+    PrintFilter(out, filter, json);
+    return kExitOk;
+  }
   if (command == "clean") {
-    out << platform::Utf8FromWide(FormatCleanResult(RunCleanSequence(filter, gate))) << '\n';
+    PrintClean(out, RunCleanSequence(filter, gate), json);
     return kExitOk;
   }
   CScanLists lists;
   RunScanSequence(filter, &lists, gate);
-  PrintItems(out, Browser::kIE, lists.ie_cookies);
-  PrintItems(out, Browser::kIE, lists.ie_userdata);
-  PrintItems(out, Browser::kFirefox, lists.firefox_cookies);
-  PrintItems(out, Browser::kFirefox, lists.firefox_userdata);
-  PrintItems(out, Browser::kChrome, lists.chrome_cookies);
-  PrintItems(out, Browser::kChrome, lists.chrome_userdata);
-  PrintItems(out, Browser::kSafari, lists.safari_cookies);
-  PrintItems(out, Browser::kSafari, lists.safari_userdata);
-  PrintItems(out, Browser::kFlash, lists.flash_cookies);
-  out << platform::Utf8FromWide(FormatFoundSentence(lists)) << '\n';
+  PrintScan(out, lists, json);
   return kExitOk;
 }

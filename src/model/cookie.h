@@ -11,6 +11,7 @@
 #include <vector>
 
 class CStdioFile;
+class CStdioFileEx;
 class CFile;
 
 class CCookie {
@@ -72,11 +73,39 @@ class CRecordlessItem : public CCookie {
   std::wstring GetExpires() const override { return kExpiresUnknown; }
 };
 
-class CIEUserdata : public CRecordlessItem {};
+// An Internet Explorer UserData or DOM storage entry of a cache index.
+class CIEUserdata : public CRecordlessItem {
+ public:
+  // Takes the site from a "userdata:" or "domstore:" URL of the index; false (and
+  // the site unchanged) for any other URL.
+  bool SetSiteFromUrl(const std::string& url);
+};
+
 class CFirefoxUserdata : public CRecordlessItem {};
 class CChromeUserdata : public CRecordlessItem {};
-class CSafariUserdata : public CRecordlessItem {};
-class CFlashCookie : public CRecordlessItem {};
+
+// A Safari per-origin database or local-storage file.
+class CSafariUserdata : public CRecordlessItem {
+ public:
+  // The site is the text between the first and the second "_" of an origin
+  // ("http_example.com_0") or of a file name; false when there is none.
+  bool SetSiteFromOrigin(const std::wstring& origin);
+  // Name "name: display name", value the first pairs of its persist_data table (or
+  // the path); false when the database cannot be opened.
+  bool DescribeDatabase(const std::wstring& name, const std::wstring& display_name,
+                        const std::wstring& path);
+  // Name the path, value the first pairs of its ItemTable (or "?"); false when the
+  // file cannot be opened.
+  bool DescribeLocalStorage(const std::wstring& path);
+};
+
+// A Flash site folder with its local shared objects.
+class CFlashCookie : public CRecordlessItem {
+ public:
+  // Looks depth-first for the first file below path\subfolder and takes its name
+  // and a printable peek at its first bytes; false when no file could be read.
+  bool PeekFirstFile(const std::wstring& path, const std::wstring& subfolder);
+};
 
 // A Firefox cookie: one line of a Netscape cookie file, or a database row.
 class CFirefoxCookie : public CCookie {
@@ -112,6 +141,14 @@ class CSafariCookie : public CCookie {
   bool ReadFrom(CStdioFile&) override { return false; }
   bool WriteTo(CFile& file) override;
   std::wstring GetExpires() const override;
+  // Fills the item from the next dict entry of a cookie plist; false when the next
+  // line does not start an entry (that line is pushed back) or the entry does not
+  // parse.
+  bool ReadDict(CStdioFileEx& file);
+  // Reads one key line and its value line into `key`, `type` and `value`, or the
+  // closing "</dict>" (then `end` is set); false when the lines do not parse.
+  bool ReadKeyValue(CStdioFileEx& file, std::wstring& key, std::wstring& type,
+                    std::wstring& value, bool& end);
   // The Expires date text as seconds since 1970; the current time when the text
   // does not give a valid date.
   int64_t GetExpiryTime() const;

@@ -49,6 +49,33 @@ bool KnownFolderUnderRoot(KnownFolder folder, std::wstring* path) {
   return false;
 }
 
+// Handles move without closing twice; each system closes its own kind in Close().
+File::File(File&& other) noexcept : handle_(other.handle_) { other.handle_ = -1; }
+
+File& File::operator=(File&& other) noexcept {
+  if (this != &other) {
+    Close();
+    handle_ = other.handle_;
+    other.handle_ = -1;
+  }
+  return *this;
+}
+
+File::~File() { Close(); }
+
+RegKey::RegKey(RegKey&& other) noexcept : handle_(other.handle_) { other.handle_ = nullptr; }
+
+RegKey& RegKey::operator=(RegKey&& other) noexcept {
+  if (this != &other) {
+    Close();
+    handle_ = other.handle_;
+    other.handle_ = nullptr;
+  }
+  return *this;
+}
+
+RegKey::~RegKey() { Close(); }
+
 bool ReadWholeFile(const std::wstring& path, std::string* data) {
   data->clear();
   File file = File::OpenForRead(path, File::Share::kDenyWrite);
@@ -137,5 +164,43 @@ std::wstring WideFromUtf8(const std::string& text) {
   }
   return out;
 }
+
+}  // namespace platform
+
+namespace platform {
+
+// ---- MappedFile: the parts that do not touch the system
+
+MappedFile::MappedFile(MappedFile&& other) noexcept
+    : open_(other.open_),
+      data_(other.data_),
+      size_(other.size_),
+      file_(other.file_),
+      mapping_(other.mapping_) {
+  other.open_ = false;
+  other.data_ = nullptr;
+  other.size_ = 0;
+  other.file_ = -1;
+  other.mapping_ = 0;
+}
+
+MappedFile& MappedFile::operator=(MappedFile&& other) noexcept {
+  if (this != &other) {
+    Close();
+    open_ = other.open_;
+    data_ = other.data_;
+    size_ = other.size_;
+    file_ = other.file_;
+    mapping_ = other.mapping_;
+    other.open_ = false;
+    other.data_ = nullptr;
+    other.size_ = 0;
+    other.file_ = -1;
+    other.mapping_ = 0;
+  }
+  return *this;
+}
+
+MappedFile::~MappedFile() { Close(); }
 
 }  // namespace platform

@@ -106,6 +106,37 @@ class File {
 // Reads a whole file (opened with deny-write sharing) into *data.
 bool ReadWholeFile(const std::wstring& path, std::string* data);
 
+// A whole file mapped read-only into memory (CreateFileW with read sharing,
+// CreateFileMappingW, MapViewOfFile; open and mmap on POSIX). Movable, not
+// copyable; unmaps and closes on destruction. An empty file opens with size 0 and
+// no bytes to read, since an empty file cannot be mapped.
+class MappedFile {
+ public:
+  MappedFile() = default;
+  MappedFile(MappedFile&& other) noexcept;
+  MappedFile& operator=(MappedFile&& other) noexcept;
+  MappedFile(const MappedFile&) = delete;
+  MappedFile& operator=(const MappedFile&) = delete;
+  ~MappedFile();
+
+  // Closes what was open, then maps the existing file `path`; false when it cannot
+  // be opened or mapped (a folder, a missing file, one held for writing on Windows).
+  bool Open(const std::wstring& path);
+  void Close();
+
+  bool is_open() const { return open_; }
+  // The file's bytes, `size()` of them; null when the file is empty or not open.
+  const uint8_t* data() const { return data_; }
+  uint64_t size() const { return size_; }
+
+ private:
+  bool open_ = false;
+  const uint8_t* data_ = nullptr;
+  uint64_t size_ = 0;
+  intptr_t file_ = -1;     // the file handle or descriptor
+  intptr_t mapping_ = 0;   // the file-mapping handle (Windows)
+};
+
 // ---- Registry (HKEY_CURRENT_USER) --------------------------------------------
 
 // Windows error codes, as the registry functions return them.

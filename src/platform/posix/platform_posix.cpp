@@ -2,6 +2,7 @@
 #include <dirent.h>
 #include <fcntl.h>
 #include <ftw.h>
+#include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -292,19 +293,6 @@ bool MoveReplace(const std::wstring& source, const std::wstring& target) {
 
 std::string PathForSqlite(const std::wstring& path) { return ToNative(path); }
 
-File::File(File&& other) noexcept : handle_(other.handle_) { other.handle_ = -1; }
-
-File& File::operator=(File&& other) noexcept {
-  if (this != &other) {
-    Close();
-    handle_ = other.handle_;
-    other.handle_ = -1;
-  }
-  return *this;
-}
-
-File::~File() { Close(); }
-
 File File::OpenForRead(const std::wstring& path, Share) {
   File file;
   const int fd = open(ToNative(path).c_str(), O_RDONLY | O_CLOEXEC);
@@ -361,20 +349,43 @@ bool File::Close() {
   return rc == 0;
 }
 
-// ---- Registry
+// ---- Mapped files
 
-RegKey::RegKey(RegKey&& other) noexcept : handle_(other.handle_) { other.handle_ = nullptr; }
-
-RegKey& RegKey::operator=(RegKey&& other) noexcept {
-  if (this != &other) {
-    Close();
-    handle_ = other.handle_;
-    other.handle_ = nullptr;
+bool MappedFile::Open(const std::wstring& path) {
+  Close();
+  const int fd = open(ToNative(path).c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) return false;
+  struct stat st;
+  if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+    close(fd);
+    return false;
   }
-  return *this;
+  const auto size = static_cast<uint64_t>(st.st_size);
+  if (size > 0) {
+    void* view = mmap(nullptr, static_cast<size_t>(size), PROT_READ, MAP_PRIVATE, fd, 0);
+    if (view == MAP_FAILED) {
+      close(fd);
+      return false;
+    }
+    data_ = static_cast<const uint8_t*>(view);
+  }
+  size_ = size;
+  file_ = fd;
+  open_ = true;
+  return true;
 }
 
-RegKey::~RegKey() { Close(); }
+void MappedFile::Close() {
+  if (data_ != nullptr) munmap(const_cast<uint8_t*>(data_), static_cast<size_t>(size_));
+  if (file_ >= 0) close(static_cast<int>(file_));
+  open_ = false;
+  data_ = nullptr;
+  size_ = 0;
+  file_ = -1;
+  mapping_ = 0;
+}
+
+// ---- Registry
 
 long RegKey::Create(const std::wstring& subkey, RegAccess access, RegKey* key) {
   key->Close();

@@ -94,7 +94,45 @@ bool DirectoryExists(const std::wstring& path) {
 
 bool RemoveFile(const std::wstring& path) { return DeleteFileW(path.c_str()) != FALSE; }
 
+namespace {
+
+// Removes a symbolic link or junction itself, never what it points to.
+bool RemoveLink(const std::wstring& path, DWORD attributes) {
+  return (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0 ? RemoveDirectoryW(path.c_str()) != FALSE
+                                                      : DeleteFileW(path.c_str()) != FALSE;
+}
+
+// Removes every link and junction inside `folder` (without entering them), so that
+// the shell's delete that follows cannot reach anything outside the folder.
+bool RemoveLinksBelow(const std::wstring& folder) {
+  WIN32_FIND_DATAW data;
+  FindHandle find(FindFirstFileW((folder + L"\\*").c_str(), &data));
+  if (find.get() == INVALID_HANDLE_VALUE) return true;
+  bool ok = true;
+  do {
+    const std::wstring name = data.cFileName;
+    if (name == L"." || name == L"..") continue;
+    const std::wstring child = folder + L"\\" + name;
+    if ((data.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0) {
+      ok = RemoveLink(child, data.dwFileAttributes) && ok;
+    } else if ((data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
+      ok = RemoveLinksBelow(child) && ok;
+    }
+  } while (FindNextFileW(find.get(), &data));
+  return ok;
+}
+
+}  // namespace
+
 int ShellDelete(const std::wstring& path) {
+  const DWORD attributes = GetFileAttributesW(path.c_str());
+  if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0) {
+    return RemoveLink(path, attributes) ? 0 : static_cast<int>(GetLastError());
+  }
+  if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0 &&
+      !RemoveLinksBelow(path)) {
+    return ERROR_CANT_ACCESS_FILE;
+  }
   std::wstring from = path;
   from.push_back(L'\0');  // the list ends with two NULs; c_str() adds the second
   SHFILEOPSTRUCTW operation = {};
@@ -113,19 +151,6 @@ bool MoveReplace(const std::wstring& source, const std::wstring& target) {
 }
 
 std::string PathForSqlite(const std::wstring& path) { return Utf8FromWide(path); }
-
-File::File(File&& other) noexcept : handle_(other.handle_) { other.handle_ = -1; }
-
-File& File::operator=(File&& other) noexcept {
-  if (this != &other) {
-    Close();
-    handle_ = other.handle_;
-    other.handle_ = -1;
-  }
-  return *this;
-}
-
-File::~File() { Close(); }
 
 File File::OpenForRead(const std::wstring& path, Share share) {
   File file;
@@ -182,20 +207,51 @@ bool File::Close() {
   return ok != FALSE;
 }
 
-// ---- Registry
+// ---- Mapped files
 
-RegKey::RegKey(RegKey&& other) noexcept : handle_(other.handle_) { other.handle_ = nullptr; }
-
-RegKey& RegKey::operator=(RegKey&& other) noexcept {
-  if (this != &other) {
+bool MappedFile::Open(const std::wstring& path) {
+  Close();
+  HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                            FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return false;
+  file_ = reinterpret_cast<intptr_t>(file);
+  LARGE_INTEGER size;
+  if (!GetFileSizeEx(file, &size) || size.QuadPart < 0) {
     Close();
-    handle_ = other.handle_;
-    other.handle_ = nullptr;
+    return false;
   }
-  return *this;
+  // An empty file cannot be mapped: it opens with nothing to read.
+  if (size.QuadPart > 0) {
+    HANDLE mapping = CreateFileMappingW(file, nullptr, PAGE_READONLY, 0, 0, nullptr);
+    if (mapping == nullptr) {
+      Close();
+      return false;
+    }
+    mapping_ = reinterpret_cast<intptr_t>(mapping);
+    const void* view = MapViewOfFile(mapping, FILE_MAP_READ, 0, 0, 0);
+    if (view == nullptr) {
+      Close();
+      return false;
+    }
+    data_ = static_cast<const uint8_t*>(view);
+  }
+  size_ = static_cast<uint64_t>(size.QuadPart);
+  open_ = true;
+  return true;
 }
 
-RegKey::~RegKey() { Close(); }
+void MappedFile::Close() {
+  if (data_ != nullptr) UnmapViewOfFile(data_);
+  if (mapping_ != 0) CloseHandle(ToHandle(mapping_));
+  if (file_ != -1) CloseHandle(ToHandle(file_));
+  open_ = false;
+  data_ = nullptr;
+  size_ = 0;
+  file_ = -1;
+  mapping_ = 0;
+}
+
+// ---- Registry
 
 long RegKey::Create(const std::wstring& subkey, RegAccess access, RegKey* key) {
   key->Close();

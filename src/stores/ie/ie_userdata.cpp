@@ -1,5 +1,133 @@
-// Internet Explorer UserData and DOM storage, found through the cache index files.
+// Internet Explorer UserData and DOM storage: the data files listed by URL in the
+// cache index ("index.dat") of seven storage folders. The index files are only
+// read; a clean deletes the data files of the evil entries.
+#include <cstring>
+#include <string>
+
+#include "platform/platform.h"
+#include "stores/ie/cache_index.h"
+#include "stores/ie/ie_userdata.h"
 #include "stores/stores.h"
 
-// The cache index reader is not in this build yet: the store finds nothing.
-int ProcessIEUserdata(const CCookieFilter&, CIEUserdataArray&, bool) { return 0; }
+namespace {
+
+constexpr size_t kPeekBytes = 510;
+
+bool StartsWithNoCase(const std::string& text, size_t at, const char* prefix) {
+  const size_t length = std::strlen(prefix);
+  if (text.size() < at || text.size() - at < length) return false;
+  for (size_t i = 0; i < length; ++i) {
+    char c = text[at + i];
+    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+    if (c != prefix[i]) return false;
+  }
+  return true;
+}
+
+// A name from the index that stands for exactly one entry of its folder: a crafted
+// index must not name a file outside the storage folder.
+bool IsPlainName(const std::string& name) {
+  return !name.empty() && name != "." && name != ".." && name.find_first_of("\\/:") == std::string::npos;
+}
+
+// One storage folder (its path ending in "\").
+int ProcessIEUserdataFolder(const std::wstring& folder, const CCookieFilter& filter,
+                            CIEUserdataArray& items, bool clean) {
+  CCacheIndex index;
+  if (!index.Open(folder + L"index.dat")) return 0;
+  int count = 0;
+  const char* url = nullptr;
+  const char* subfolder = nullptr;
+  const char* file_name = nullptr;
+  while (index.Next(&url, &subfolder, &file_name)) {
+    CIEUserdata item;
+    if (!IsPlainName(subfolder) || !IsPlainName(file_name)) continue;
+    if (!item.SetSiteFromUrl(url) || !filter.IsEvil(item)) continue;
+    if (!ReadUserdataFile(item, folder, subfolder, file_name)) continue;
+    if (clean) {
+      const std::wstring data_file = folder + platform::WideFromAnsi(subfolder) + L"\\" +
+                                     platform::WideFromAnsi(file_name);
+      if (platform::ShellDelete(data_file) == 0) ++count;
+    } else {
+      items.push_back(item);
+      ++count;
+    }
+  }
+  return count;
+}
+
+}  // namespace
+
+bool CIEUserdata::SetSiteFromUrl(const std::string& url) {
+  if (StartsWithNoCase(url, 0, "userdata:")) {
+    const size_t at = url.find('@', 9);
+    if (at == std::string::npos) return false;
+    for (const char* scheme : {"http@", "https@"}) {
+      if (StartsWithNoCase(url, at + 1, scheme)) {
+        m_strSite = platform::WideFromAnsi(url.substr(at + 1 + std::strlen(scheme)));
+        return true;
+      }
+    }
+    return false;
+  }
+  if (StartsWithNoCase(url, 0, "domstore:") &&
+      (StartsWithNoCase(url, 9, "http://") || StartsWithNoCase(url, 9, "https://"))) {
+    m_strSite = platform::WideFromAnsi(url.substr(url.find("://") + 3));
+    return true;
+  }
+  return false;
+}
+
+bool ReadUserdataFile(CIEUserdata& item, const std::wstring& folder, const std::string& subfolder,
+                      const std::string& file_name) {
+  const std::wstring path =
+      folder + platform::WideFromAnsi(subfolder) + L"\\" + platform::WideFromAnsi(file_name);
+  platform::File file = platform::File::OpenForRead(path, platform::File::Share::kDenyWrite);
+  if (!file.is_open()) return false;
+  unsigned char buffer[kPeekBytes + 2] = {};
+  size_t got = 0;
+  if (!file.Read(buffer, kPeekBytes, &got) || got == 0) return false;
+  const size_t even = got & ~size_t{1};  // an odd last byte is dropped
+  buffer[even] = 0;
+  buffer[even + 1] = 0;
+  std::wstring value;
+  if (even >= 2 && buffer[0] == 0xFF && buffer[1] == 0xFE) {
+    for (size_t i = 2; i + 1 < even + 2; i += 2) {
+      const auto unit = static_cast<wchar_t>(buffer[i] | buffer[i + 1] << 8);
+      if (unit == 0) break;
+      value += unit;
+    }
+  } else {
+    value = platform::WideFromAnsi(std::string(reinterpret_cast<const char*>(buffer)));
+  }
+  for (wchar_t& c : value) {
+    if (c == L'\r' || c == L'\n') c = L' ';
+  }
+  item.m_strValue = value;
+  item.m_strName = platform::WideFromAnsi(file_name);
+  return true;
+}
+
+int ProcessIEUserdata(const CCookieFilter& filter, CIEUserdataArray& items, bool clean) {
+  const std::wstring kUserData = L"\\Microsoft\\Internet Explorer\\UserData\\";
+  const std::wstring kDomStore = L"\\Microsoft\\Internet Explorer\\DOMStore\\";
+  int count = 0;
+  std::wstring folder;
+  if (platform::GetKnownFolder(platform::KnownFolder::Profile, &folder)) {
+    count += ProcessIEUserdataFolder(folder + L"\\UserData\\", filter, items, clean);
+  }
+  if (platform::GetKnownFolder(platform::KnownFolder::AppData, &folder)) {
+    count += ProcessIEUserdataFolder(folder + kUserData, filter, items, clean);
+    count += ProcessIEUserdataFolder(folder + kUserData + L"Low\\", filter, items, clean);
+  }
+  if (platform::GetKnownFolder(platform::KnownFolder::LocalAppData, &folder)) {
+    count += ProcessIEUserdataFolder(folder + kDomStore, filter, items, clean);
+    count += ProcessIEUserdataFolder(folder + kDomStore + L"Low\\", filter, items, clean);
+    // The LocalLow folder beside Local (the doubled "\" after it is one separator).
+    const std::wstring parent = folder.substr(0, folder.find_last_of(L'\\') + 1);
+    count += ProcessIEUserdataFolder(parent + L"LocalLow\\" + kDomStore, filter, items, clean);
+    count += ProcessIEUserdataFolder(parent + L"LocalLow\\" + kDomStore + L"Low\\", filter, items,
+                                     clean);
+  }
+  return count;
+}

@@ -1,0 +1,163 @@
+// ts-bench: times one store (or the whole sequence, or a floor) on a profile.
+//
+//   ts-bench --profile DIR --store NAME --mode scan|clean [--repeat N]
+//   ts-bench --profile DIR --floor read|select [--repeat N]
+//
+// Prints one JSON object: the seconds of each run, the items found (scan) or
+// removed (clean), and the process's peak resident memory in KiB. A clean changes
+// the profile, so the runner gives every clean run a fresh copy.
+#include <sys/resource.h>
+
+#include <chrono>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <iostream>
+#include <map>
+#include <string>
+#include <vector>
+
+#include <cxxopts.hpp>
+#include <nlohmann/json.hpp>
+#include <sqlite3.h>
+
+#include "model/filter.h"
+#include "model/scanner.h"
+#include "platform/platform.h"
+#include "stores/stores.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+template <typename Array>
+std::function<int(const CCookieFilter&, bool)> Entry(int (*process)(const CCookieFilter&, Array&,
+                                                                   bool)) {
+  return [process](const CCookieFilter& filter, bool clean) {
+    Array items;
+    return process(filter, items, clean);
+  };
+}
+
+const std::map<std::string, std::function<int(const CCookieFilter&, bool)>>& Stores() {
+  static const std::map<std::string, std::function<int(const CCookieFilter&, bool)>> stores = {
+      {"ie-cookies", Entry(ProcessIECookies)},
+      {"ie-storage", Entry(ProcessIEUserdata)},
+      {"firefox-cookies", Entry(ProcessFirefoxCookies)},
+      {"firefox-storage", Entry(ProcessFirefoxUserdata)},
+      {"chrome-cookies", Entry(ProcessChromeCookies)},
+      {"safari-cookies", Entry(ProcessSafariCookies)},
+      {"safari-storage", Entry(ProcessSafariUserdata)},
+      {"flash", Entry(ProcessFlashCookies)},
+      {"all",
+       [](const CCookieFilter& filter, bool clean) {
+         if (clean) return RunCleanSequence(filter, [](Browser) { return true; });
+         CScanLists lists;
+         RunScanSequence(filter, &lists, [](Browser) { return true; });
+         return static_cast<int>(lists.Total());
+       }},
+  };
+  return stores;
+}
+
+// Reads every byte of every file below the profile once.
+int ReadFloor(const fs::path& profile) {
+  std::vector<char> buffer(1 << 20);
+  int files = 0;
+  for (const auto& entry : fs::recursive_directory_iterator(profile)) {
+    if (!entry.is_regular_file()) continue;
+    std::ifstream in(entry.path(), std::ios::binary);
+    while (in.read(buffer.data(), static_cast<std::streamsize>(buffer.size())) || in.gcount() > 0) {
+    }
+    ++files;
+  }
+  return files;
+}
+
+// SQLite's own SELECT of the columns the stores read, over every cookie and
+// storage database of the profile.
+int SelectFloor(const fs::path& profile) {
+  static const std::map<std::string, std::vector<const char*>> queries = {
+      {"cookies.sqlite", {"SELECT id, name, value, host, expiry, path FROM moz_cookies"}},
+      {"webappsstore.sqlite",
+       {"SELECT scope, key, value FROM webappsstore2", "SELECT domain, key, value FROM webappsstore"}},
+      {"Cookies",
+       {"SELECT creation_utc, name, value, host_key, expires_utc, path FROM cookies"}},
+      {"Databases.db", {"SELECT guid, origin, name, displayName, path FROM Databases"}},
+  };
+  int rows = 0;
+  for (const auto& entry : fs::recursive_directory_iterator(profile)) {
+    const auto query = queries.find(entry.path().filename().string());
+    if (!entry.is_regular_file() || query == queries.end()) continue;
+    sqlite3* db = nullptr;
+    if (sqlite3_open_v2(entry.path().c_str(), &db, SQLITE_OPEN_READONLY, nullptr) == SQLITE_OK) {
+      for (const char* sql : query->second) {
+        sqlite3_exec(
+            db, sql,
+            [](void* count, int, char**, char**) {
+              ++*static_cast<int*>(count);
+              return 0;
+            },
+            &rows, nullptr);
+      }
+    }
+    sqlite3_close(db);
+  }
+  return rows;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  cxxopts::Options options("ts-bench", "Times the stores on a profile.");
+  options.add_options()("profile", "profile folder", cxxopts::value<std::string>())(
+      "store", "store name or 'all'", cxxopts::value<std::string>())(
+      "mode", "scan or clean", cxxopts::value<std::string>()->default_value("scan"))(
+      "floor", "read or select", cxxopts::value<std::string>())(
+      "repeat", "runs", cxxopts::value<int>()->default_value("1"));
+  const auto parsed = options.parse(argc, argv);
+  if (parsed.count("profile") == 0) {
+    std::cerr << options.help();
+    return 2;
+  }
+  const std::string profile = parsed["profile"].as<std::string>();
+  platform::SetProfileRoot(platform::WideFromUtf8(profile));
+
+  std::function<int()> run;
+  nlohmann::ordered_json result;
+  if (parsed.count("floor") != 0) {
+    const std::string floor = parsed["floor"].as<std::string>();
+    result["floor"] = floor;
+    if (floor == "read") {
+      run = [&profile] { return ReadFloor(profile); };
+    } else {
+      run = [&profile] { return SelectFloor(profile); };
+    }
+  } else {
+    const std::string store = parsed["store"].as<std::string>();
+    const auto entry = Stores().find(store);
+    if (entry == Stores().end()) {
+      std::cerr << "unknown store " << store << "\n";
+      return 2;
+    }
+    const bool clean = parsed["mode"].as<std::string>() == "clean";
+    result["store"] = store;
+    result["mode"] = clean ? "clean" : "scan";
+    run = [entry, clean] { return entry->second(CCookieFilter(), clean); };
+  }
+  std::vector<double> seconds;
+  int count = 0;
+  for (int i = 0; i < parsed["repeat"].as<int>(); ++i) {
+    const auto start = std::chrono::steady_clock::now();
+    count = run();
+    seconds.push_back(std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count());
+  }
+  struct rusage usage {};
+  getrusage(RUSAGE_SELF, &usage);
+  result["count"] = count;
+  result["seconds"] = seconds;
+  result["peak_kib"] = usage.ru_maxrss;
+  std::cout << result.dump() << "\n";
+  return 0;
+}

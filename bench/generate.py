@@ -1,0 +1,222 @@
+#!/usr/bin/env python3
+"""Generates a synthetic Windows user profile for the benchmarks.
+
+usage: generate.py small|large OUT_DIR
+
+Every store gets files in the browsers' own formats and schemas, with a fixed
+random seed and a realistic mix: about one item in four belongs to an advertising
+or tracking site of the built-in filter list, the rest to ordinary sites."""
+import os
+import random
+import shutil
+import sqlite3
+import sys
+
+SCALES = {
+    # store: (small, large)
+    "ie_cookie_files": (300, 20000),
+    "firefox_cookie_rows": (300, 100000),
+    "firefox_cookies_txt_lines": (200, 2000),
+    "dom_storage_rows": (300, 20000),
+    "chrome_cookie_rows": (300, 100000),
+    "safari_plist_entries": (300, 10000),
+    "safari_databases": (50, 2000),
+    "safari_localstorage_files": (50, 2000),
+    "flash_site_folders": (200, 5000),
+    "ie_index_entries": (300, 20000),
+}
+
+EVIL = ["doubleclick.net", "atdmt.com", "2o7.com", "scorecardresearch.com", "quantserve.com",
+        "adnxs.com", "criteo.com", "yieldmanager.com", "serving-sys.com", "mathtag.com",
+        "rubiconproject.com", "tribalfusion.com", "fastclick.net", "imrworldwide.com",
+        "yahoo.com", "yahoo.co.uk", "msn.com", "ivwbox.de", "gemius.pl", "adtech.de"]
+GOOD = ["example.com", "example.org", "news.example", "shop.example", "bank.example",
+        "wikipedia.org", "mail.example.net", "maps.example.com", "weather.example",
+        "forum.example.org", "video.example", "docs.example.com"]
+HOSTS = ["www", "ad", "ads", "b", "cdn", "static", "img", "", "", ""]
+FILETIME_2030 = (1893456000 + 11644473600) * 10**7
+
+
+def site(rng):
+    domain = rng.choice(EVIL) if rng.random() < 0.25 else rng.choice(GOOD)
+    host = rng.choice(HOSTS)
+    return f"{host}.{domain}" if host else domain
+
+
+def value(rng, n=24):
+    return "".join(rng.choice("0123456789abcdef") for _ in range(n))
+
+
+def ie_cookies(profile, rng, count):
+    folder = os.path.join(profile, "AppData", "Roaming", "Microsoft", "Windows", "Cookies")
+    low = os.path.join(folder, "Low")
+    os.makedirs(low, exist_ok=True)
+    for i in range(count):
+        records = []
+        host = site(rng)
+        for j in range(rng.randint(1, 4)):
+            records.append(f"c{j}\n{value(rng)}\n{host}/\n1536\n{FILETIME_2030 & 0xFFFFFFFF}\n"
+                           f"{FILETIME_2030 >> 32}\n2596102144\n30785009\n*\n")
+        target = low if i % 5 == 0 else folder
+        with open(os.path.join(target, f"user@{host}[{i}].txt"), "w", newline="") as f:
+            f.write("".join(records))
+
+
+def firefox(profile, rng, rows, txt_lines, dom_rows):
+    root = os.path.join(profile, "AppData", "Roaming", "Mozilla", "Firefox")
+    folder = os.path.join(root, "Profiles", "bench.default")
+    os.makedirs(folder, exist_ok=True)
+    with open(os.path.join(root, "profiles.ini"), "w") as f:
+        f.write("[General]\nStartWithLastProfile=1\n\n[Profile0]\nName=default\nIsRelative=1\n"
+                "Path=Profiles/bench.default\nDefault=1\n")
+    db = sqlite3.connect(os.path.join(folder, "cookies.sqlite"))
+    db.execute("CREATE TABLE moz_cookies (id INTEGER PRIMARY KEY, originAttributes TEXT NOT NULL "
+               "DEFAULT '', name TEXT, value TEXT, host TEXT, path TEXT, expiry INTEGER, "
+               "lastAccessed INTEGER, creationTime INTEGER, isSecure INTEGER, isHttpOnly INTEGER, "
+               "inBrowserElement INTEGER DEFAULT 0, sameSite INTEGER DEFAULT 0, rawSameSite "
+               "INTEGER DEFAULT 0, schemeMap INTEGER DEFAULT 0, CONSTRAINT moz_uniqueid UNIQUE "
+               "(name, host, path, originAttributes))")
+    db.execute("PRAGMA user_version = 12")
+    db.executemany("INSERT INTO moz_cookies (name, value, host, path, expiry, lastAccessed, "
+                   "creationTime, isSecure, isHttpOnly) VALUES (?, ?, ?, '/', 1893456000, "
+                   "1600000000000000, 1600000000000000, 0, 0)",
+                   [(f"n{i}", value(rng), "." + site(rng)) for i in range(rows)])
+    db.commit()
+    db.close()
+    with open(os.path.join(folder, "cookies.txt"), "w") as f:
+        f.write("# Netscape HTTP Cookie File\n\n")
+        for i in range(txt_lines):
+            f.write(f".{site(rng)}\tTRUE\t/\tFALSE\t1893456000\tt{i}\t{value(rng)}\n")
+    db = sqlite3.connect(os.path.join(folder, "webappsstore.sqlite"))
+    db.execute("CREATE TABLE webappsstore2 (scope TEXT, key TEXT, value TEXT, secure INTEGER, "
+               "owner TEXT)")
+    db.execute("CREATE UNIQUE INDEX scopekeyindex ON webappsstore2(scope, key)")
+    db.execute("CREATE TABLE webappsstore (domain TEXT, key TEXT, value TEXT, secure INTEGER, "
+               "owner TEXT)")
+    db.executemany("INSERT INTO webappsstore2 VALUES (?, ?, ?, 0, '')",
+                   [(site(rng)[::-1] + ".:http:80", f"k{i}", value(rng, 64))
+                    for i in range(dom_rows)])
+    db.executemany("INSERT INTO webappsstore VALUES (?, ?, ?, 0, '')",
+                   [(site(rng), f"k{i}", value(rng, 64)) for i in range(dom_rows // 10)])
+    db.commit()
+    db.close()
+
+
+def chrome(profile, rng, rows):
+    root = os.path.join(profile, "AppData", "Local", "Google", "Chrome", "User Data")
+    for name, share in (("Default", 0.8), ("Profile 1", 0.2)):
+        folder = os.path.join(root, name)
+        os.makedirs(folder, exist_ok=True)
+        db = sqlite3.connect(os.path.join(folder, "Cookies"))
+        db.execute("CREATE TABLE meta(key LONGVARCHAR NOT NULL UNIQUE PRIMARY KEY, value "
+                   "LONGVARCHAR)")
+        db.executemany("INSERT INTO meta VALUES (?, ?)",
+                       [("version", "10"), ("last_compatible_version", "10")])
+        db.execute("CREATE TABLE cookies (creation_utc INTEGER NOT NULL,host_key TEXT NOT NULL,"
+                   "name TEXT NOT NULL,value TEXT NOT NULL,path TEXT NOT NULL,expires_utc INTEGER "
+                   "NOT NULL,is_secure INTEGER NOT NULL,is_httponly INTEGER NOT NULL,"
+                   "last_access_utc INTEGER NOT NULL, has_expires INTEGER NOT NULL DEFAULT 1, "
+                   "is_persistent INTEGER NOT NULL DEFAULT 1,priority INTEGER NOT NULL DEFAULT 1,"
+                   "encrypted_value BLOB DEFAULT '',firstpartyonly INTEGER NOT NULL DEFAULT 0,"
+                   "UNIQUE (host_key, name, path))")
+        db.executemany("INSERT INTO cookies VALUES (?, ?, ?, ?, '/', ?, 0, 0, ?, 1, 1, 1, '', 0)",
+                       [(13200000000000000 + i, "." + site(rng), f"n{i}", value(rng),
+                         FILETIME_2030 // 10, 13200000000000000)
+                        for i in range(int(rows * share))])
+        db.commit()
+        db.close()
+    os.makedirs(os.path.join(root, "Crashpad"), exist_ok=True)  # a folder without cookies
+
+
+def safari(profile, rng, entries, databases, localstorage):
+    cookies = os.path.join(profile, "AppData", "Roaming", "Apple Computer", "Safari", "Cookies")
+    os.makedirs(cookies, exist_ok=True)
+    with open(os.path.join(cookies, "Cookies.plist"), "w", newline="") as f:
+        f.write('<?xml version="1.0" encoding="UTF-8"?>\n<!DOCTYPE plist PUBLIC "-//Apple '
+                'Computer//DTD PLIST 1.0//EN" "http://www.apple.com/DTDs/PropertyList-1.0.dtd">\n'
+                '<plist version="1.0">\n<array>\n')
+        for i in range(entries):
+            f.write(f"\t<dict>\n\t\t<key>Created</key>\n\t\t<real>300000000.{i}</real>\n"
+                    f"\t\t<key>Domain</key>\n\t\t<string>.{site(rng)}</string>\n"
+                    f"\t\t<key>Expires</key>\n\t\t<date>2030-01-01T00:00:00Z</date>\n"
+                    f"\t\t<key>Name</key>\n\t\t<string>n{i}</string>\n"
+                    f"\t\t<key>Path</key>\n\t\t<string>/</string>\n"
+                    f"\t\t<key>Value</key>\n\t\t<string>{value(rng)}</string>\n\t</dict>\n")
+        f.write("</array>\n</plist>\n")
+    base = os.path.join(profile, "AppData", "Local", "Apple Computer", "Safari")
+    dbdir = os.path.join(base, "Databases")
+    os.makedirs(dbdir, exist_ok=True)
+    index = sqlite3.connect(os.path.join(dbdir, "Databases.db"))
+    index.execute("CREATE TABLE Databases (guid INTEGER PRIMARY KEY AUTOINCREMENT, origin TEXT, "
+                  "name TEXT, displayName TEXT, estimatedSize INTEGER, path TEXT)")
+    for i in range(databases):
+        origin = f"http_{site(rng)}_0"
+        path = f"{i:016d}.db"
+        os.makedirs(os.path.join(dbdir, origin), exist_ok=True)
+        db = sqlite3.connect(os.path.join(dbdir, origin, path))
+        db.execute("CREATE TABLE persist_data (k TEXT, v TEXT)")
+        db.executemany("INSERT INTO persist_data VALUES (?, ?)",
+                       [(f"k{j}", value(rng, 8)) for j in range(5)])
+        db.commit()
+        db.close()
+        index.execute("INSERT INTO Databases (origin, name, displayName, estimatedSize, path) "
+                      "VALUES (?, ?, ?, 5000, ?)", (origin, f"db{i}", f"Database {i}", path))
+    index.commit()
+    index.close()
+    lsdir = os.path.join(base, "LocalStorage")
+    os.makedirs(lsdir, exist_ok=True)
+    for i in range(localstorage):
+        db = sqlite3.connect(os.path.join(lsdir, f"http_{site(rng)}_{i}.localstorage"))
+        db.execute("CREATE TABLE ItemTable (key TEXT UNIQUE ON CONFLICT REPLACE, value BLOB NOT "
+                   "NULL ON CONFLICT FAIL)")
+        db.executemany("INSERT INTO ItemTable VALUES (?, ?)",
+                       [(f"k{j}", value(rng, 8)) for j in range(5)])
+        db.commit()
+        db.close()
+
+
+def flash(profile, rng, folders, sol_bytes):
+    root = os.path.join(profile, "AppData", "Roaming", "Macromedia", "Flash Player",
+                        "#SharedObjects", "KX7B3Q2W")
+    for i in range(folders):
+        folder = os.path.join(root, f"{site(rng)}-{i}" if i % 3 else site(rng) + f".n{i}")
+        os.makedirs(os.path.join(folder, "swf"), exist_ok=True)
+        with open(os.path.join(folder, "swf", "settings.sol"), "wb") as f:
+            f.write(sol_bytes)
+
+
+def ie_storage(profile, rng, entries):
+    """IE UserData and DOM storage: an index.dat listing the data files, if the
+    sample profile's writer is available."""
+    here = os.path.dirname(os.path.abspath(__file__))
+    module = os.path.join(here, "..", "scripts", "sample-profile", "ie_storage.py")
+    if not os.path.exists(module):
+        return False
+    import importlib.util
+    spec = importlib.util.spec_from_file_location("ie_storage", module)
+    ie = importlib.util.module_from_spec(spec)
+    spec.loader.exec_module(ie)
+    if not hasattr(ie, "make_scaled"):
+        return False
+    ie.make_scaled(profile, [site(rng) for _ in range(entries)])
+    return True
+
+
+def main():
+    scale, out = sys.argv[1], sys.argv[2]
+    pick = 0 if scale == "small" else 1
+    n = {key: sizes[pick] for key, sizes in SCALES.items()}
+    rng = random.Random(20261208)
+    shutil.rmtree(out, ignore_errors=True)
+    os.makedirs(out)
+    sol = bytes(range(256)) * 2
+    ie_cookies(out, rng, n["ie_cookie_files"])
+    ie_storage(out, rng, n["ie_index_entries"])
+    firefox(out, rng, n["firefox_cookie_rows"], n["firefox_cookies_txt_lines"], n["dom_storage_rows"])
+    chrome(out, rng, n["chrome_cookie_rows"])
+    safari(out, rng, n["safari_plist_entries"], n["safari_databases"], n["safari_localstorage_files"])
+    flash(out, rng, n["flash_site_folders"], sol)
+
+
+if __name__ == "__main__":
+    main()

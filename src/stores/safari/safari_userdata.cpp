@@ -1,0 +1,147 @@
+// Safari databases and local storage, below the local application data folder:
+// the per-origin databases listed in Databases.db, each in a folder named after
+// its origin ("http_example.com_0"), and the "*.localstorage" files, named after
+// their origin too. Both kinds are SQLite files.
+#include <set>
+#include <string>
+#include <vector>
+
+#include "platform/platform.h"
+#include "stores/safari/safari_sqlite.h"
+#include "stores/stores.h"
+#include "stores/textfile.h"
+
+namespace {
+
+// A value shows at most this many key=value pairs.
+constexpr int kMaxPairs = 31;
+
+// An origin that names exactly one folder inside the database folder.
+bool IsPlainName(const std::wstring& name) {
+  return !name.empty() && name != L"." && name != L".." &&
+         name.find_first_of(L"\\/:") == std::wstring::npos;
+}
+
+// "key=value, key=value, ..." from the first rows of a two-column query; false when
+// the query fails.
+bool Summary(const safari::Database& db, const char* sql, std::wstring* text) {
+  const safari::Table table(db, sql, 2);
+  if (!table.ok()) return false;
+  text->clear();
+  for (int row = 1; row <= table.rows() && row <= kMaxPairs; ++row) {
+    if (!text->empty()) *text += L", ";
+    *text += safari::CellText(table.Cell(row, 0)) + L"=" + safari::CellText(table.Cell(row, 1));
+  }
+  return true;
+}
+
+// Stage 1: the rows of the database index. A clean deletes the evil rows in one
+// transaction and, once it is committed, the origin folders of those rows.
+int ProcessSafariDatabases(const std::wstring& folder, const CCookieFilter& filter,
+                           CSafariUserdataArray& items, bool clean) {
+  safari::Database index(folder + L"Databases.db");
+  if (!index.is_open()) return 0;
+  int count = 0;
+  struct Row {
+    std::string guid;
+    std::wstring origin;
+  };
+  std::vector<Row> evil_rows;
+  {
+    const safari::Table rows(index, "SELECT guid, origin, name, displayName, path FROM Databases", 5);
+    if (!rows.ok()) return 0;
+    for (int row = 1; row <= rows.rows(); ++row) {
+      CSafariUserdata item;
+      const std::wstring origin = safari::CellText(rows.Cell(row, 1));
+      if (!item.SetSiteFromOrigin(origin) || !filter.IsEvil(item)) continue;
+      if (clean) {
+        if (rows.Cell(row, 0) == nullptr) continue;  // a NULL guid names no row
+        evil_rows.push_back(Row{rows.Cell(row, 0), origin});
+      } else if (item.DescribeDatabase(safari::CellText(rows.Cell(row, 2)),
+                                       safari::CellText(rows.Cell(row, 3)),
+                                       folder + origin + L"\\" + safari::CellText(rows.Cell(row, 4)))) {
+        items.push_back(item);
+        ++count;
+      }
+    }
+  }
+  if (!clean || evil_rows.empty()) return count;
+
+  if (!index.Exec("BEGIN IMMEDIATE")) return 0;
+  std::set<std::wstring> origins;  // of the rows deleted
+  for (const Row& row : evil_rows) {
+    char* sql = sqlite3_mprintf("DELETE FROM Databases WHERE guid='%q'", row.guid.c_str());
+    if (sql == nullptr) continue;
+    if (index.Exec(sql)) {
+      ++count;
+      origins.insert(row.origin);
+    }
+    sqlite3_free(sql);
+  }
+  if (!index.Exec("COMMIT")) {
+    index.Exec("ROLLBACK");
+    return 0;
+  }
+  // Only now are the rows gone for good, so their folders may go too.
+  for (const std::wstring& origin : origins) {
+    if (IsPlainName(origin)) platform::ShellDelete(folder + origin);
+  }
+  return count;
+}
+
+// Stage 2: the local-storage files.
+int ProcessSafariLocalStorage(const std::wstring& folder, const CCookieFilter& filter,
+                              CSafariUserdataArray& items, bool clean) {
+  std::vector<platform::FindEntry> entries;
+  if (!platform::FindFiles(folder + L"*.localstorage", &entries)) return 0;
+  int count = 0;
+  for (const platform::FindEntry& entry : entries) {
+    CSafariUserdata item;
+    if (entry.is_directory || !item.SetSiteFromOrigin(entry.name) || !filter.IsEvil(item)) continue;
+    if (clean) {
+      if (platform::ShellDelete(folder + entry.name) == 0) ++count;
+    } else if (item.DescribeLocalStorage(folder + entry.name)) {
+      items.push_back(item);
+      ++count;
+    }
+  }
+  return count;
+}
+
+}  // namespace
+
+bool CSafariUserdata::SetSiteFromOrigin(const std::wstring& origin) {
+  const size_t first = origin.find(L'_');
+  if (first == std::wstring::npos) return false;
+  const size_t second = origin.find(L'_', first + 1);
+  if (second == std::wstring::npos) return false;
+  m_strSite = origin.substr(first + 1, second - first - 1);
+  return !m_strSite.empty();
+}
+
+bool CSafariUserdata::DescribeDatabase(const std::wstring& name, const std::wstring& display_name,
+                                       const std::wstring& path) {
+  const safari::Database db(path);
+  if (!db.is_open()) return false;
+  m_strName = name + L": " + display_name;
+  m_strValue = path;
+  Summary(db, "SELECT k, v FROM persist_data", &m_strValue);
+  return true;
+}
+
+bool CSafariUserdata::DescribeLocalStorage(const std::wstring& path) {
+  const safari::Database db(path);
+  if (!db.is_open()) return false;
+  m_strName = path;
+  m_strValue = L"?";
+  Summary(db, "SELECT key, value FROM ItemTable", &m_strValue);
+  return true;
+}
+
+int ProcessSafariUserdata(const CCookieFilter& filter, CSafariUserdataArray& items, bool clean) {
+  std::wstring base;
+  if (!platform::GetKnownFolder(platform::KnownFolder::LocalAppData, &base)) return 0;
+  const std::wstring safari = base + L"\\Apple Computer\\Safari\\";
+  return ProcessSafariDatabases(safari + L"Databases\\", filter, items, clean) +
+         ProcessSafariLocalStorage(safari + L"LocalStorage\\", filter, items, clean);
+}
