@@ -7,6 +7,8 @@
 
 #include "res/resource.h"
 #include "ui/dialog.h"
+#include "ui/resizing_dialog.h"
+#include "ui/static_hyperlink.h"
 #include "ui/system_calls.h"
 #include "ui_support.h"
 
@@ -83,6 +85,51 @@ TEST_F(DialogLayer, MessageBoxFormatCutsTrailingWhiteSpaceAndSkipsEmptyText) {
   EXPECT_EQ(messages_[0].caption, L"Cap");
   EXPECT_EQ(ui::MessageBoxFormat(nullptr, L"Cap", MB_OK, L"%ls", L""), 0);
   EXPECT_EQ(messages_.size(), 1u);
+}
+
+}  // namespace
+
+namespace {
+
+// The options template with anchors of its own: one control that does not exist,
+// one registered with flags 0, and the OK button moving with both edges.
+class AnchoredDialog : public ui::CResizingDialog {
+ public:
+  AnchoredDialog() : CResizingDialog(IDD_OPTIONS, nullptr) {
+    AddAnchor(4242, ui::ANCHOR_MOVE_X);
+    AddAnchor(IDCANCEL, 0);
+    AddAnchor(IDOK, ui::ANCHOR_MOVE_X | ui::ANCHOR_MOVE_Y);
+  }
+};
+
+TEST_F(DialogLayer, MissingAndFlaglessAnchorsAreSkipped) {
+  AnchoredDialog dialog;
+  ASSERT_TRUE(dialog.Create());
+  const RECT ok = ControlRect(dialog.hwnd(), IDOK);
+  const RECT cancel = ControlRect(dialog.hwnd(), IDCANCEL);
+  RECT window = {};
+  GetWindowRect(dialog.hwnd(), &window);
+  SetWindowPos(dialog.hwnd(), nullptr, 0, 0, window.right - window.left + 30,
+               window.bottom - window.top + 10, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+  RECT ok_moved = ok;
+  OffsetRect(&ok_moved, 30, 10);
+  const RECT ok_now = ControlRect(dialog.hwnd(), IDOK);
+  const RECT cancel_now = ControlRect(dialog.hwnd(), IDCANCEL);
+  EXPECT_TRUE(EqualRect(&ok_now, &ok_moved));
+  EXPECT_TRUE(EqualRect(&cancel_now, &cancel));
+  dialog.Destroy();
+  EXPECT_EQ(dialog.minimum_track_size().cx, 0);
+}
+
+TEST_F(DialogLayer, LinkShowsTheHandCursor) {
+  ui::Dialog dialog(IDD_MAIN, nullptr);
+  ASSERT_TRUE(dialog.Create());
+  ui::CStaticHyperlink link;
+  link.Attach(dialog.Item(IDC_UPDATE_LINK));
+  EXPECT_EQ(SendMessageW(link.hwnd(), WM_SETCURSOR, reinterpret_cast<WPARAM>(link.hwnd()),
+                         MAKELPARAM(HTCLIENT, WM_MOUSEMOVE)),
+            TRUE);
+  EXPECT_EQ(GetCursor(), LoadCursorW(nullptr, IDC_HAND));
 }
 
 }  // namespace

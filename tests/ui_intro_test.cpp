@@ -15,6 +15,7 @@
 #include "ui/autostart.h"
 #include "ui/intro.h"
 #include "ui/system_calls.h"
+#include "update/version_reply.h"
 #include "ui_support.h"
 
 namespace {
@@ -400,29 +401,32 @@ TEST_F(MainWindow, LinkWithoutTargetOpensItsCaption) {
   EXPECT_EQ(opened_[0].file, L"http://caption.example/");
 }
 
-TEST_F(MainWindow, VersionCheckMinuteIsRecordedOnlyWhenDue) {
-  const uint32_t now = ui::CurrentMinute();
+TEST_F(MainWindow, VersionCheckWithinTheNextMinuteIsNotStarted) {
+  const uint32_t now = VersionCheckMinute(platform::CurrentCalendarTime());
   ui::WriteAppProfileInt(ui::kSectionSettings, ui::kEntryLastVersionCheck, now - 1);
   Open();
+  EXPECT_EQ(intro_.version_check(), nullptr);
   EXPECT_EQ(ui::ReadAppProfileInt(ui::kSectionSettings, ui::kEntryLastVersionCheck, 0), now - 1);
-  intro_.Destroy();
-  ui::WriteAppProfileInt(ui::kSectionSettings, ui::kEntryLastVersionCheck, 0);
+}
+
+TEST_F(MainWindow, DueVersionCheckStartsAndRecordsItsMinute) {
+  const uint32_t now = VersionCheckMinute(platform::CurrentCalendarTime());
+  ui::WriteAppProfileInt(ui::kSectionSettings, ui::kEntryLastVersionCheck, now - 2);
   Open();
+  ASSERT_NE(intro_.version_check(), nullptr);
+  EXPECT_EQ(intro_.version_check()->url().rfind(
+                "http://update.trackscrub.example/versioncheck.asp?product=trackscrub&version=2.6.0.41&os=",
+                0),
+            0u);
   EXPECT_GE(ui::ReadAppProfileInt(ui::kSectionSettings, ui::kEntryLastVersionCheck, 0), now);
-  // Where the profile lives.
+  // Where the application profile lives.
   uint32_t type = 0, minute = 0;
   EXPECT_TRUE(ReadRawValue(L"Software\\Trackscrub\\trackscrub\\Settings", L"LastVerChk", &type,
                            nullptr, &minute));
   EXPECT_EQ(type, platform::kRegDword);
-}
-
-TEST(VersionCheckGate, NeedsTwoMinuteBoundaries) {
-  EXPECT_FALSE(ui::VersionCheckDue(1000, 1000));
-  EXPECT_FALSE(ui::VersionCheckDue(1000, 1001));
-  EXPECT_TRUE(ui::VersionCheckDue(1000, 1002));
-  EXPECT_TRUE(ui::VersionCheckDue(0, 29000000));
-  // Unsigned arithmetic: a last check at the largest minute wraps to 0.
-  EXPECT_TRUE(ui::VersionCheckDue(0xFFFFFFFFu, 1));
+  EXPECT_GE(minute, now);
+  // The link stays hidden until a newer version is reported.
+  EXPECT_FALSE(IsWindowVisible(GetDlgItem(intro_.hwnd(), IDC_UPDATE_LINK)));
 }
 
 }  // namespace

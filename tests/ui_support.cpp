@@ -6,7 +6,9 @@
 
 #include "app/settings.h"
 #include "platform/platform.h"
+#include "ui/app_profile.h"
 #include "ui/system_calls.h"
+#include "update/version_reply.h"
 
 namespace {
 
@@ -45,6 +47,9 @@ UiTest::UiTest() {
     opened_.push_back({verb == nullptr, verb != nullptr ? verb : L"", file});
   };
   CtrackscrubApp::SetRegString(kValueFilter, L"*.tracker.com\n*.ads.net\n");
+  // No window of these tests asks the update server unless a test wants it to.
+  ui::WriteAppProfileInt(ui::kSectionSettings, ui::kEntryLastVersionCheck,
+                         VersionCheckMinute(platform::CurrentCalendarTime()));
 }
 
 UiTest::~UiTest() { ui::ResetSystemCalls(); }

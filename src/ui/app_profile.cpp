@@ -41,12 +41,4 @@ void WriteAppProfileInt(const wchar_t* section, const wchar_t* entry, uint32_t v
   key.SetValue(entry, platform::kRegDword, reinterpret_cast<const uint8_t*>(&value), sizeof value);
 }
 
-uint32_t CurrentMinute() {
-  return static_cast<uint32_t>(platform::CurrentCalendarTime() / 60);
-}
-
-bool VersionCheckDue(uint32_t last_check_minute, uint32_t now_minute) {
-  return last_check_minute + 1u < now_minute;
-}
-
 }  // namespace ui

@@ -19,11 +19,4 @@ uint32_t ReadAppProfileInt(const wchar_t* section, const wchar_t* entry, uint32_
 // Failures are silent.
 void WriteAppProfileInt(const wchar_t* section, const wchar_t* entry, uint32_t value);
 
-// Whole minutes since 1970-01-01 UTC, cut to 32 bits.
-uint32_t CurrentMinute();
-
-// A version check is due when at least two minute boundaries have passed since the
-// last one (compared as unsigned 32-bit numbers).
-bool VersionCheckDue(uint32_t last_check_minute, uint32_t now_minute);
-
 }  // namespace ui

@@ -5,9 +5,11 @@
 #include <string>
 
 #include "app/settings.h"
+#include "app/version.h"
 #include "model/filter.h"
 #include "model/scanner.h"
 #include "model/summary.h"
+#include "platform/platform.h"
 #include "res/resource.h"
 #include "ui/app_profile.h"
 #include "ui/autostart.h"
@@ -42,12 +44,14 @@ BOOL CIntro::OnInitDialog() {
   }
 
   // At most one version check per window, and none within the minute of the last
-  // one or the minute after it.
-  if (!version_check_started_) {
-    const uint32_t now = ui::CurrentMinute();
-    if (ui::VersionCheckDue(
+  // one or the minute after it. It runs in the background and reports with
+  // WM_VERSIONCHECK.
+  if (m_pVersionCheck == nullptr) {
+    const uint32_t now = VersionCheckMinute(platform::CurrentCalendarTime());
+    if (IsVersionCheckDue(
             ui::ReadAppProfileInt(ui::kSectionSettings, ui::kEntryLastVersionCheck, 0), now)) {
-      version_check_started_ = true;
+      m_pVersionCheck = std::make_unique<CVersionCheck>();
+      m_pVersionCheck->Start(kUpdateHost, kUpdatePath, kUpdateProduct, kProgramVersion, hwnd());
       ui::WriteAppProfileInt(ui::kSectionSettings, ui::kEntryLastVersionCheck, now);
     }
   }
@@ -204,6 +208,8 @@ std::optional<LRESULT> CIntro::OnMessage(UINT message, WPARAM wparam, LPARAM lpa
     OnVersionCheck(wparam, lparam);
     return 0;
   }
+  // The check reports to this window only: it ends with it.
+  if (message == WM_DESTROY && m_pVersionCheck != nullptr) m_pVersionCheck->Stop();
   return std::nullopt;
 }
 

@@ -5,14 +5,18 @@
 #include <windows.h>
 
 #include <functional>
+#include <memory>
 
 #include "model/scanner.h"
 #include "ui/dialog.h"
 #include "ui/static_hyperlink.h"
+#include "update/version_check.h"
+#include "update/version_reply.h"
 
 // Posted by the version check: wParam non-zero when a newer version exists, lParam a
 // strdup'ed 8-bit download address (or null) that the window frees.
-inline constexpr UINT WM_VERSIONCHECK = WM_USER + 1;
+inline constexpr UINT WM_VERSIONCHECK = kWmVersionCheck;
+static_assert(WM_VERSIONCHECK == WM_USER + 1);
 
 class CIntro : public ui::Dialog {
  public:
@@ -39,6 +43,8 @@ class CIntro : public ui::Dialog {
   void SetRunningTest(RunningTest test) { running_test_ = std::move(test); }
 
   const ui::CStaticHyperlink& update_link() const { return m_link; }
+  // The check this window started, or null.
+  const CVersionCheck* version_check() const { return m_pVersionCheck.get(); }
 
  protected:
   BOOL OnInitDialog() override;
@@ -51,6 +57,7 @@ class CIntro : public ui::Dialog {
   void OnVersionCheck(WPARAM wparam, LPARAM lparam);
 
   ui::CStaticHyperlink m_link;
-  bool version_check_started_ = false;
+  // Stopped (and its worker waited for) before the window goes.
+  std::unique_ptr<CVersionCheck> m_pVersionCheck;
   RunningTest running_test_;
 };
