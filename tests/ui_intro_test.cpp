@@ -429,4 +429,43 @@ TEST_F(MainWindow, DueVersionCheckStartsAndRecordsItsMinute) {
   EXPECT_FALSE(IsWindowVisible(GetDlgItem(intro_.hwnd(), IDC_UPDATE_LINK)));
 }
 
+// ---- The update link, end to end against the throw-away server of the test run
+
+std::string LocalUpdateHost() {
+  const char* port = std::getenv("TS_HTTP_PORT");
+  return std::string("127.0.0.1:") + (port != nullptr ? port : "1");
+}
+
+// Pumps messages until the link shows or `ms` pass.
+bool WaitForLink(HWND window, DWORD ms) {
+  const DWORD start = GetTickCount();
+  while (!IsWindowVisible(GetDlgItem(window, IDC_UPDATE_LINK)) && GetTickCount() - start < ms) {
+    PumpMessages();
+    Sleep(20);
+  }
+  return IsWindowVisible(GetDlgItem(window, IDC_UPDATE_LINK)) != FALSE;
+}
+
+TEST_F(MainWindow, ServerOfferingANewerBuildShowsTheLink) {
+  ui::WriteAppProfileInt(ui::kSectionSettings, ui::kEntryLastVersionCheck, 0);
+  intro_.SetUpdateServer(LocalUpdateHost(), "update/versioncheck.asp");
+  const HWND window = Open();
+  ASSERT_NE(intro_.version_check(), nullptr);
+  ASSERT_TRUE(WaitForLink(window, 20000)) << intro_.version_check()->url();
+  EXPECT_EQ(Text(IDC_UPDATE_LINK), L"An update is available.");
+  SendMessageW(window, WM_COMMAND, MAKEWPARAM(IDC_UPDATE_LINK, STN_CLICKED),
+               reinterpret_cast<LPARAM>(GetDlgItem(window, IDC_UPDATE_LINK)));
+  ASSERT_EQ(opened_.size(), 1u);
+  EXPECT_EQ(opened_[0].file, L"http://download.trackscrub.example/setup.exe");
+}
+
+TEST_F(MainWindow, ServerWithTheSameBuildLeavesTheLinkHidden) {
+  ui::WriteAppProfileInt(ui::kSectionSettings, ui::kEntryLastVersionCheck, 0);
+  intro_.SetUpdateServer(LocalUpdateHost(), "same/versioncheck.asp");
+  const HWND window = Open();
+  ASSERT_NE(intro_.version_check(), nullptr);
+  EXPECT_FALSE(WaitForLink(window, 3000));
+  EXPECT_EQ(Text(IDC_UPDATE_LINK).find(L"update"), std::wstring::npos);
+}
+
 }  // namespace

@@ -51,7 +51,8 @@ BOOL CIntro::OnInitDialog() {
     if (IsVersionCheckDue(
             ui::ReadAppProfileInt(ui::kSectionSettings, ui::kEntryLastVersionCheck, 0), now)) {
       m_pVersionCheck = std::make_unique<CVersionCheck>();
-      m_pVersionCheck->Start(kUpdateHost, kUpdatePath, kUpdateProduct, kProgramVersion, hwnd());
+      m_pVersionCheck->Start(m_updateHost.c_str(), m_updatePath.c_str(), kUpdateProduct,
+                              kProgramVersion, hwnd());
       ui::WriteAppProfileInt(ui::kSectionSettings, ui::kEntryLastVersionCheck, now);
     }
   }

@@ -5,6 +5,7 @@
 #include <windows.h>
 
 #include <functional>
+#include <string>
 #include <memory>
 
 #include "model/scanner.h"
@@ -45,6 +46,12 @@ class CIntro : public ui::Dialog {
   const ui::CStaticHyperlink& update_link() const { return m_link; }
   // The check this window started, or null.
   const CVersionCheck* version_check() const { return m_pVersionCheck.get(); }
+  // The update server the version check asks (host[:port] and path); the
+  // program's own unless a test names a local one before the window opens.
+  void SetUpdateServer(std::string host, std::string path) {
+    m_updateHost = std::move(host);
+    m_updatePath = std::move(path);
+  }
 
  protected:
   BOOL OnInitDialog() override;
@@ -59,5 +66,7 @@ class CIntro : public ui::Dialog {
   ui::CStaticHyperlink m_link;
   // Stopped (and its worker waited for) before the window goes.
   std::unique_ptr<CVersionCheck> m_pVersionCheck;
+  std::string m_updateHost = kUpdateHost;
+  std::string m_updatePath = kUpdatePath;
   RunningTest running_test_;
 };
