@@ -52,9 +52,9 @@ OsInfo ReadOsInfo() {
   return os;
 }
 
-// The worker owns its own reference to the shared state, so it outlives a Stop
-// that stopped waiting for it.
-void Run(const std::shared_ptr<CVersionCheck::Shared>& shared) {
+}  // namespace
+
+void CVersionCheck::Run(const std::shared_ptr<Shared>& shared) {
   bool success = false;
   HINTERNET session = InternetOpenA(kUpdateAgent, INTERNET_OPEN_TYPE_PRECONFIG, nullptr, nullptr, 0);
   if (session != nullptr) {
@@ -81,14 +81,11 @@ void Run(const std::shared_ptr<CVersionCheck::Shared>& shared) {
   if (!success) PostResult(shared->target, 0, nullptr);
 }
 
-unsigned __stdcall ThreadRoutine(void* argument) {
-  std::unique_ptr<std::shared_ptr<CVersionCheck::Shared>> shared(
-      static_cast<std::shared_ptr<CVersionCheck::Shared>*>(argument));
+unsigned __stdcall CVersionCheck::ThreadRoutine(void* argument) {
+  std::unique_ptr<std::shared_ptr<Shared>> shared(static_cast<std::shared_ptr<Shared>*>(argument));
   Run(*shared);
   return 0;
 }
-
-}  // namespace
 
 CVersionCheck::~CVersionCheck() { Stop(); }
 

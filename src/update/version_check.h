@@ -8,6 +8,8 @@
 #include <memory>
 #include <string>
 
+#include "update/version_reply.h"
+
 class CVersionCheck {
  public:
   CVersionCheck() = default;
@@ -29,12 +31,20 @@ class CVersionCheck {
   // The request address of the started check.
   std::string url() const;
 
+  // The fourth number of a version text ("2.6.0.41" gives 41); 0 without four.
+  static uint32_t ParseBuild(const char* version) { return ::ParseBuild(version); }
+
   static constexpr DWORD kStopWaitMs = 1500;
 
-  // The state the worker shares with its owner; public for the thread routine.
+  // The state the worker shares with its owner.
   struct Shared;
 
  private:
+  // The worker's body: asks the server once and posts the one result. It holds its
+  // own reference to the shared state, so it outlives a Stop that stopped waiting.
+  static void Run(const std::shared_ptr<Shared>& shared);
+  static unsigned __stdcall ThreadRoutine(void* argument);
+
   std::shared_ptr<Shared> shared_;
   HANDLE thread_ = nullptr;
 };
