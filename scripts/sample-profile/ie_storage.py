@@ -18,7 +18,7 @@ def index_dat(folders, entries):
     for i, name in enumerate(folders):
         data[80 + 12 * i:80 + 12 * i + 8] = name.encode().ljust(8, b"\x00")
     table = len(data)
-    table_blocks = 4
+    table_blocks = max(4, (16 + 8 * len(entries) + BLOCK - 1) // BLOCK)
     data += bytearray(table_blocks * BLOCK)
     data[table:table + 16] = b"HASH" + struct.pack("<III", table_blocks, 0, 0)
     for slot in range((table_blocks * BLOCK - 16) // 8):
@@ -67,3 +67,18 @@ def make(profile):
           "\ufeff<root><item name=\"uid\" value=\"c0ffee\"/></root>".encode("utf-16-le"))
     write(os.path.join(dom_store, "ZX81ABCD", "en.wikipedia[1].xml"),
           b'<root><item name="lang" value="en"/></root>')
+
+
+def make_scaled(profile, sites):
+    """A UserData index listing one data file for each of `sites` (benchmarks)."""
+    user_data = os.path.join(profile, "AppData", "Roaming", "Microsoft", "Internet Explorer",
+                             "UserData")
+    folders = ["B3NCH0A1", "B3NCH0B2", "B3NCH0C3", "B3NCH0D4"]
+    entries = []
+    for i, site in enumerate(sites):
+        folder = i % len(folders)
+        name = f"{site.split('.')[0] or 'x'}[{i}].xml"
+        entries.append((f"userdata:user@http@{site}/", folder, name))
+        write(os.path.join(user_data, folders[folder], name),
+              f'<ROOTSTUFF><item id="{i}"/></ROOTSTUFF>'.encode())
+    write(os.path.join(user_data, "index.dat"), index_dat(folders, entries))
