@@ -7,11 +7,23 @@
 #include <vector>
 
 #include "platform/platform.h"
-#include "stores/safari/safari_sqlite.h"
+#include "sqlite3.h"
+#include "stores/sqlite/sqlite_db.h"
 #include "stores/stores.h"
 #include "stores/textfile.h"
 
 namespace {
+
+using sqlite_access::CellText;
+using sqlite_access::Database;
+using sqlite_access::ResultTable;
+using sqlite_access::SqlText;
+
+// The whole result of a query with `columns` columns (a query without rows reports
+// none); false when it fails.
+bool Query(Database& db, const char* sql, int columns, ResultTable* table) {
+  return table->Query(db, sql) && (table->columns() == columns || table->rows() == 0);
+}
 
 // A value shows at most this many key=value pairs.
 constexpr int kMaxPairs = 31;
@@ -24,13 +36,13 @@ bool IsPlainName(const std::wstring& name) {
 
 // "key=value, key=value, ..." from the first rows of a two-column query; false when
 // the query fails.
-bool Summary(const safari::Database& db, const char* sql, std::wstring* text) {
-  const safari::Table table(db, sql, 2);
-  if (!table.ok()) return false;
+bool Summary(Database& db, const char* sql, std::wstring* text) {
+  ResultTable table;
+  if (!Query(db, sql, 2, &table)) return false;
   text->clear();
   for (int row = 1; row <= table.rows() && row <= kMaxPairs; ++row) {
     if (!text->empty()) *text += L", ";
-    *text += safari::CellText(table.Cell(row, 0)) + L"=" + safari::CellText(table.Cell(row, 1));
+    *text += CellText(table.Cell(row, 0)) + L"=" + CellText(table.Cell(row, 1));
   }
   return true;
 }
@@ -39,8 +51,8 @@ bool Summary(const safari::Database& db, const char* sql, std::wstring* text) {
 // transaction and, once it is committed, the origin folders of those rows.
 int ProcessSafariDatabases(const std::wstring& folder, const CCookieFilter& filter,
                            CSafariUserdataArray& items, bool clean) {
-  safari::Database index(folder + L"Databases.db");
-  if (!index.is_open()) return 0;
+  Database index;
+  if (!index.OpenExisting(folder + L"Databases.db")) return 0;
   int count = 0;
   struct Row {
     std::string guid;
@@ -48,18 +60,20 @@ int ProcessSafariDatabases(const std::wstring& folder, const CCookieFilter& filt
   };
   std::vector<Row> evil_rows;
   {
-    const safari::Table rows(index, "SELECT guid, origin, name, displayName, path FROM Databases", 5);
-    if (!rows.ok()) return 0;
+    ResultTable rows;
+    if (!Query(index, "SELECT guid, origin, name, displayName, path FROM Databases", 5, &rows)) {
+      return 0;
+    }
     for (int row = 1; row <= rows.rows(); ++row) {
       CSafariUserdata item;
-      const std::wstring origin = safari::CellText(rows.Cell(row, 1));
+      const std::wstring origin = CellText(rows.Cell(row, 1));
       if (!item.SetSiteFromOrigin(origin) || !filter.IsEvil(item)) continue;
       if (clean) {
         if (rows.Cell(row, 0) == nullptr) continue;  // a NULL guid names no row
         evil_rows.push_back(Row{rows.Cell(row, 0), origin});
-      } else if (item.DescribeDatabase(safari::CellText(rows.Cell(row, 2)),
-                                       safari::CellText(rows.Cell(row, 3)),
-                                       folder + origin + L"\\" + safari::CellText(rows.Cell(row, 4)))) {
+      } else if (item.DescribeDatabase(CellText(rows.Cell(row, 2)),
+                                       CellText(rows.Cell(row, 3)),
+                                       folder + origin + L"\\" + CellText(rows.Cell(row, 4)))) {
         items.push_back(item);
         ++count;
       }
@@ -67,19 +81,17 @@ int ProcessSafariDatabases(const std::wstring& folder, const CCookieFilter& filt
   }
   if (!clean || evil_rows.empty()) return count;
 
-  if (!index.Exec("BEGIN IMMEDIATE")) return 0;
+  if (!index.Execute("BEGIN IMMEDIATE")) return 0;
   std::set<std::wstring> origins;  // of the rows deleted
   for (const Row& row : evil_rows) {
-    char* sql = sqlite3_mprintf("DELETE FROM Databases WHERE guid='%q'", row.guid.c_str());
-    if (sql == nullptr) continue;
-    if (index.Exec(sql)) {
+    const SqlText sql(sqlite3_mprintf("DELETE FROM Databases WHERE guid='%q'", row.guid.c_str()));
+    if (sql && index.Execute(sql.get())) {
       ++count;
       origins.insert(row.origin);
     }
-    sqlite3_free(sql);
   }
-  if (!index.Exec("COMMIT")) {
-    index.Exec("ROLLBACK");
+  if (!index.Execute("COMMIT")) {
+    if (index.InTransaction()) index.Execute("ROLLBACK");
     return 0;
   }
   // Only now are the rows gone for good, so their folders may go too.
@@ -121,8 +133,8 @@ bool CSafariUserdata::SetSiteFromOrigin(const std::wstring& origin) {
 
 bool CSafariUserdata::DescribeDatabase(const std::wstring& name, const std::wstring& display_name,
                                        const std::wstring& path) {
-  const safari::Database db(path);
-  if (!db.is_open()) return false;
+  Database db;
+  if (!db.OpenExisting(path)) return false;
   m_strName = name + L": " + display_name;
   m_strValue = path;
   Summary(db, "SELECT k, v FROM persist_data", &m_strValue);
@@ -130,8 +142,8 @@ bool CSafariUserdata::DescribeDatabase(const std::wstring& name, const std::wstr
 }
 
 bool CSafariUserdata::DescribeLocalStorage(const std::wstring& path) {
-  const safari::Database db(path);
-  if (!db.is_open()) return false;
+  Database db;
+  if (!db.OpenExisting(path)) return false;
   m_strName = path;
   m_strValue = L"?";
   Summary(db, "SELECT key, value FROM ItemTable", &m_strValue);

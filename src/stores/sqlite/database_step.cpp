@@ -28,10 +28,7 @@ class Transaction {
 
 }  // namespace
 
-std::wstring Row::Text(int column) const {
-  const char* cell = Raw(column);
-  return cell == nullptr ? std::wstring(L"(null)") : WideFromBytes(cell);
-}
+std::wstring Row::Text(int column) const { return CellText(Raw(column)); }
 
 int RunDatabaseStep(const std::wstring& path, const std::vector<TableStep>& tables, bool clean) {
   Database db;

@@ -1,5 +1,7 @@
 #include "stores/sqlite/sqlite_db.h"
 
+#include "stores/textfile.h"
+
 #include <utility>
 
 #include "platform/platform.h"
@@ -108,6 +110,10 @@ bool ResultTable::Query(Database& db, const char* select) {
     return false;
   }
   return true;
+}
+
+std::wstring CellText(const char* cell) {
+  return cell == nullptr ? std::wstring(L"(null)") : WideFromBytes(cell);
 }
 
 }  // namespace sqlite_access

@@ -102,4 +102,8 @@ class ResultTable {
   int columns_ = 0;
 };
 
+// A cell as item text, byte n as character n; SQL NULL reads "(null)", as the
+// runtime's formatting shows a null text.
+std::wstring CellText(const char* cell);
+
 }  // namespace sqlite_access
