@@ -209,8 +209,16 @@ std::optional<LRESULT> CIntro::OnMessage(UINT message, WPARAM wparam, LPARAM lpa
     OnVersionCheck(wparam, lparam);
     return 0;
   }
-  // The check reports to this window only: it ends with it.
-  if (message == WM_DESTROY && m_pVersionCheck != nullptr) m_pVersionCheck->Stop();
+  // The check reports to this window only: it ends with it. A result that arrived
+  // too late to be shown would be flushed from the queue with the window, its
+  // address copy lost; take it out first and free the copy.
+  if (message == WM_DESTROY && m_pVersionCheck != nullptr) {
+    m_pVersionCheck->Stop();
+    MSG pending;
+    while (PeekMessageW(&pending, hwnd(), WM_VERSIONCHECK, WM_VERSIONCHECK, PM_REMOVE)) {
+      std::free(reinterpret_cast<void*>(pending.lParam));
+    }
+  }
   return std::nullopt;
 }
 
