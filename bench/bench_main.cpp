@@ -2,6 +2,7 @@
 //
 //   ts-bench --profile DIR --store NAME --mode scan|clean [--repeat N]
 //   ts-bench --profile DIR --floor read|select [--repeat N]
+//   ts-bench --list
 //
 // Prints one JSON object: the seconds of each run, the items found (scan) or
 // removed (clean), and the process's peak resident memory in KiB. A clean changes
@@ -22,42 +23,36 @@
 #include <nlohmann/json.hpp>
 #include <sqlite3.h>
 
+#include "app/settings.h"
 #include "model/filter.h"
-#include "model/scanner.h"
+#include "scan/scanner.h"
 #include "platform/platform.h"
-#include "stores/stores.h"
 
 namespace {
 
 namespace fs = std::filesystem;
 
-template <typename Array>
-std::function<int(const CCookieFilter&, bool)> Entry(int (*process)(const CCookieFilter&, Array&,
-                                                                   bool)) {
-  return [process](const CCookieFilter& filter, bool clean) {
-    Array items;
-    return process(filter, items, clean);
-  };
-}
-
 const std::map<std::string, std::function<int(const CCookieFilter&, bool)>>& Stores() {
-  static const std::map<std::string, std::function<int(const CCookieFilter&, bool)>> stores = {
-      {"ie-cookies", Entry(ProcessIECookies)},
-      {"ie-storage", Entry(ProcessIEUserdata)},
-      {"firefox-cookies", Entry(ProcessFirefoxCookies)},
-      {"firefox-storage", Entry(ProcessFirefoxUserdata)},
-      {"chrome-cookies", Entry(ProcessChromeCookies)},
-      {"safari-cookies", Entry(ProcessSafariCookies)},
-      {"safari-storage", Entry(ProcessSafariUserdata)},
-      {"flash", Entry(ProcessFlashCookies)},
-      {"all",
-       [](const CCookieFilter& filter, bool clean) {
-         if (clean) return RunCleanSequence(filter, [](Browser) { return true; });
-         CScanLists lists;
-         RunScanSequence(filter, &lists, [](Browser) { return true; });
-         return static_cast<int>(lists.Total());
-       }},
-  };
+  // "<browser>-<kind>" for every store of the table of browsers, and "all".
+  static const auto stores = [] {
+    std::map<std::string, std::function<int(const CCookieFilter&, bool)>> map;
+    for (const BrowserInfo& browser : Browsers()) {
+      for (const StoreEntry& store : browser.stores) {
+        map[std::string(browser.console_name) + "-" + store.kind] =
+            [&store](const CCookieFilter& filter, bool clean) {
+              CScanLists lists;
+              return clean ? store.clean(filter) : store.scan(filter, lists);
+            };
+      }
+    }
+    map["all"] = [](const CCookieFilter& filter, bool clean) {
+      if (clean) return RunCleanSequence(filter, [](Browser) { return true; });
+      CScanLists lists;
+      RunScanSequence(filter, &lists, [](Browser) { return true; });
+      return static_cast<int>(lists.Total());
+    };
+    return map;
+  }();
   return stores;
 }
 
@@ -115,8 +110,13 @@ int main(int argc, char** argv) {
       "store", "store name or 'all'", cxxopts::value<std::string>())(
       "mode", "scan or clean", cxxopts::value<std::string>()->default_value("scan"))(
       "floor", "read or select", cxxopts::value<std::string>())(
-      "repeat", "runs", cxxopts::value<int>()->default_value("1"));
+      "repeat", "runs", cxxopts::value<int>()->default_value("1"))(
+      "list", "print the store names, one per line");
   const auto parsed = options.parse(argc, argv);
+  if (parsed.count("list") != 0) {
+    for (const auto& store : Stores()) std::cout << store.first << "\n";
+    return 0;
+  }
   if (parsed.count("profile") == 0) {
     std::cerr << options.help();
     return 2;
@@ -144,7 +144,7 @@ int main(int argc, char** argv) {
     const bool clean = parsed["mode"].as<std::string>() == "clean";
     result["store"] = store;
     result["mode"] = clean ? "clean" : "scan";
-    run = [entry, clean] { return entry->second(CCookieFilter(), clean); };
+    run = [entry, clean] { return entry->second(CCookieFilter(CtrackscrubApp::GetFilter()), clean); };
   }
   std::vector<double> seconds;
   int count = 0;

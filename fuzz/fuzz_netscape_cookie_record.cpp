@@ -1,7 +1,7 @@
 // The Netscape cookie line reader (cookies.txt) on any bytes.
 #include "fuzz_file.h"
 #include "model/cookie.h"
-#include "stores/textfile.h"
+#include "text/textfile.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const std::wstring path = WriteInputFile(data, size, "cookies.txt");

@@ -7,7 +7,7 @@
 #include "sqlite_support.h"
 #include "stores/chrome/chrome.h"
 #include "stores/stores.h"
-#include "stores/textfile.h"
+#include "text/textfile.h"
 #include "support/temp_tree.h"
 
 namespace {

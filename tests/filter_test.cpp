@@ -4,6 +4,7 @@
 #include <chrono>
 #include <random>
 
+#include "app/settings.h"
 #include "model/filter.h"
 #include "support/reference_match.h"
 
@@ -126,7 +127,7 @@ TEST(FilterIsEvil, StarMatchesAnySiteWithACharacterBeforeTheSlash) {
 }
 
 TEST(FilterIsEvil, DefaultListCatchesTrackersAndSparesOthers) {
-  const CCookieFilter filter;
+  const CCookieFilter filter(CtrackscrubApp::GetFilter());
   EXPECT_TRUE(filter.IsEvil(Item(L"ad.doubleclick.net/")));
   EXPECT_TRUE(filter.IsEvil(Item(L".yahoo.co.uk/")));
   EXPECT_TRUE(filter.IsEvil(Item(L"www.yahoo.com/")));

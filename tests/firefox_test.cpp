@@ -9,7 +9,7 @@
 #include "sqlite_support.h"
 #include "stores/firefox/firefox.h"
 #include "stores/stores.h"
-#include "stores/textfile.h"
+#include "text/textfile.h"
 #include "support/temp_tree.h"
 
 namespace {

@@ -5,7 +5,7 @@
 
 #include "platform/platform.h"
 #include "stores/stores.h"
-#include "stores/textfile.h"
+#include "text/textfile.h"
 #include "support/temp_tree.h"
 
 namespace {

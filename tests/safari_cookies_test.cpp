@@ -6,7 +6,7 @@
 #include "fuzz_seed.h"
 #include "stores/safari/safari_plist.h"
 #include "stores/stores.h"
-#include "stores/textfile.h"
+#include "text/textfile.h"
 #include "support/temp_tree.h"
 
 namespace {

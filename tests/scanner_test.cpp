@@ -2,7 +2,7 @@
 #include <gtest/gtest.h>
 
 #include "app/settings.h"
-#include "model/scanner.h"
+#include "scan/scanner.h"
 #include "support/registry_sandbox.h"
 #include "support/temp_tree.h"
 
@@ -23,49 +23,50 @@ class Sequences : public RegistryTest {
 };
 
 void SwitchAll(uint32_t value) {
-  for (Browser browser : kBrowserOrder) CtrackscrubApp::SetRegDWORD(SwitchName(browser), value);
+  for (const BrowserInfo& browser : Browsers()) CtrackscrubApp::SetRegDWORD(browser.switch_name, value);
 }
 
 }  // namespace
 
 TEST_F(Sequences, ScanFillsTheListsOfEnabledBrowsers) {
   CScanLists lists;
-  RunScanSequence(CCookieFilter(), &lists);
+  RunScanSequence(CCookieFilter(CtrackscrubApp::GetFilter()), &lists, CtrackscrubApp::IsBrowserEnabled);
   EXPECT_EQ(lists.ie_cookies.size(), 2u);
   EXPECT_EQ(lists.CountFor(Browser::kIE), 2u);
   EXPECT_EQ(lists.Total(), 2u);
 }
 
 TEST_F(Sequences, SwitchedOffBrowserStaysEmptyAndUntouched) {
-  CtrackscrubApp::SetRegDWORD(kValueProcessIE, 0);
+  CtrackscrubApp::SetRegDWORD(BrowserOf(Browser::kIE).switch_name, 0);
   CScanLists lists;
-  RunScanSequence(CCookieFilter(), &lists);
+  RunScanSequence(CCookieFilter(CtrackscrubApp::GetFilter()), &lists, CtrackscrubApp::IsBrowserEnabled);
   EXPECT_EQ(lists.Total(), 0u);
-  EXPECT_EQ(RunCleanSequence(CCookieFilter()), 0);
+  EXPECT_EQ(RunCleanSequence(CCookieFilter(CtrackscrubApp::GetFilter()), CtrackscrubApp::IsBrowserEnabled), 0);
   EXPECT_TRUE(profile_.Exists(std::string(TempProfile::kCookies) + "/a.txt"));
-  CtrackscrubApp::SetRegDWORD(kValueProcessIE, 7);
-  EXPECT_EQ(RunCleanSequence(CCookieFilter()), 2);
+  CtrackscrubApp::SetRegDWORD(BrowserOf(Browser::kIE).switch_name, 7);
+  EXPECT_EQ(RunCleanSequence(CCookieFilter(CtrackscrubApp::GetFilter()), CtrackscrubApp::IsBrowserEnabled), 2);
 }
 
 TEST_F(Sequences, AllSwitchesOffGiveNothing) {
   SwitchAll(0);
   CScanLists lists;
-  RunScanSequence(CCookieFilter(), &lists);
+  RunScanSequence(CCookieFilter(CtrackscrubApp::GetFilter()), &lists, CtrackscrubApp::IsBrowserEnabled);
   EXPECT_EQ(lists.Total(), 0u);
-  EXPECT_EQ(RunCleanSequence(CCookieFilter()), 0);
+  EXPECT_EQ(RunCleanSequence(CCookieFilter(CtrackscrubApp::GetFilter()), CtrackscrubApp::IsBrowserEnabled), 0);
 }
 
 TEST_F(Sequences, GatesAreAskedInTheFixedOrder) {
   std::vector<Browser> asked;
   CScanLists lists;
-  RunScanSequence(CCookieFilter(), &lists, [&](Browser b) {
+  RunScanSequence(CCookieFilter(CtrackscrubApp::GetFilter()), &lists, [&](Browser b) {
     asked.push_back(b);
     return true;
   });
-  EXPECT_EQ(asked, std::vector<Browser>(std::begin(kBrowserOrder), std::end(kBrowserOrder)));
+  EXPECT_EQ(asked, (std::vector<Browser>{Browser::kIE, Browser::kFirefox, Browser::kChrome,
+                                         Browser::kSafari, Browser::kFlash}));
 
   std::vector<Browser> confirmed;
-  RunCleanSequence(CCookieFilter(), SwitchEnabled, [&](Browser b) {
+  RunCleanSequence(CCookieFilter(CtrackscrubApp::GetFilter()), CtrackscrubApp::IsBrowserEnabled, [&](Browser b) {
     confirmed.push_back(b);
     return b != Browser::kIE;  // the user keeps the running browser's cookies
   });
@@ -76,7 +77,7 @@ TEST_F(Sequences, GatesAreAskedInTheFixedOrder) {
 
 TEST_F(Sequences, ItemWrittenAfterAScanIsCleanedAndCounted) {
   CScanLists lists;
-  RunScanSequence(CCookieFilter(), &lists);
+  RunScanSequence(CCookieFilter(CtrackscrubApp::GetFilter()), &lists, CtrackscrubApp::IsBrowserEnabled);
   profile_.Write(std::string(TempProfile::kCookies) + "/b.txt", Record("late.tracker.com/"));
-  EXPECT_EQ(RunCleanSequence(CCookieFilter()), 3);
+  EXPECT_EQ(RunCleanSequence(CCookieFilter(CtrackscrubApp::GetFilter()), CtrackscrubApp::IsBrowserEnabled), 3);
 }

@@ -29,8 +29,8 @@ TEST_F(Settings, MissingValuesReadAsTheirDefaults) {
 TEST_F(Settings, DwordRoundTrip) {
   CtrackscrubApp::SetRegDWORD(kValueCleanPeriod, 86400);
   EXPECT_EQ(CtrackscrubApp::GetRegDWORD(kValueCleanPeriod, 604800), 86400u);
-  CtrackscrubApp::SetRegDWORD(kValueProcessIE, 0xFFFFFFFFu);
-  EXPECT_EQ(CtrackscrubApp::GetRegDWORD(kValueProcessIE, 1), 0xFFFFFFFFu);
+  CtrackscrubApp::SetRegDWORD(BrowserOf(Browser::kIE).switch_name, 0xFFFFFFFFu);
+  EXPECT_EQ(CtrackscrubApp::GetRegDWORD(BrowserOf(Browser::kIE).switch_name, 1), 0xFFFFFFFFu);
 }
 
 TEST_F(Settings, DwordOfAnotherTypeOrSizeReadsAsDefault) {
@@ -46,11 +46,11 @@ TEST_F(Settings, DwordOfAnotherTypeOrSizeReadsAsDefault) {
 
 TEST_F(Settings, SwitchesAreOnForAnyNonZeroNumber) {
   for (uint32_t stored : {1u, 2u, 0xFFFFFFFFu}) {
-    CtrackscrubApp::SetRegDWORD(kValueProcessIE, stored);
-    EXPECT_NE(CtrackscrubApp::GetRegDWORD(kValueProcessIE, 1), 0u);
+    CtrackscrubApp::SetRegDWORD(BrowserOf(Browser::kIE).switch_name, stored);
+    EXPECT_NE(CtrackscrubApp::GetRegDWORD(BrowserOf(Browser::kIE).switch_name, 1), 0u);
   }
-  CtrackscrubApp::SetRegDWORD(kValueProcessIE, 0);
-  EXPECT_EQ(CtrackscrubApp::GetRegDWORD(kValueProcessIE, 1), 0u);
+  CtrackscrubApp::SetRegDWORD(BrowserOf(Browser::kIE).switch_name, 0);
+  EXPECT_EQ(CtrackscrubApp::GetRegDWORD(BrowserOf(Browser::kIE).switch_name, 1), 0u);
 }
 
 TEST_F(Settings, StringRoundTripKeepsEveryCharacter) {
@@ -72,7 +72,7 @@ TEST_F(Settings, StringIsStoredWithItsTerminator) {
 TEST_F(Settings, EmptyFilterStringIsEmptyNotTheDefault) {
   CtrackscrubApp::SetRegString(kValueFilter, L"");
   EXPECT_EQ(CtrackscrubApp::GetFilter(), L"");
-  EXPECT_TRUE(CCookieFilter().patterns().empty());
+  EXPECT_TRUE(CCookieFilter(CtrackscrubApp::GetFilter()).patterns().empty());
 }
 
 TEST_F(Settings, StringOfOneByteOrOtherTypeReadsAsDefault) {
@@ -100,15 +100,15 @@ TEST_F(Settings, NullTextDeletesTheValue) {
 
 TEST_F(Settings, RestoreDefaultsDeletesFilterAndSwitchesOnly) {
   CtrackscrubApp::SetRegString(kValueFilter, L"");
-  for (const wchar_t* name : {kValueProcessIE, kValueProcessFirefox, kValueProcessChrome,
-                              kValueProcessSafari, kValueProcessFlash}) {
+  for (const BrowserInfo& browser : Browsers()) {
+    const wchar_t* name = browser.switch_name;
     CtrackscrubApp::SetRegDWORD(name, 0);
   }
   CtrackscrubApp::SetRegDWORD(kValueCleanFrequency, 5);
   CtrackscrubApp::RestoreDefaults();
   EXPECT_EQ(CtrackscrubApp::GetFilter(), DefaultFilterText());
-  for (const wchar_t* name : {kValueProcessIE, kValueProcessFirefox, kValueProcessChrome,
-                              kValueProcessSafari, kValueProcessFlash}) {
+  for (const BrowserInfo& browser : Browsers()) {
+    const wchar_t* name = browser.switch_name;
     EXPECT_EQ(CtrackscrubApp::GetRegDWORD(name, 1), 1u) << name;
   }
   EXPECT_EQ(CtrackscrubApp::GetRegDWORD(kValueCleanFrequency, 2), 5u);

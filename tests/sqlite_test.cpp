@@ -9,7 +9,7 @@
 #include "sqlite3.h"
 #include "sqlite_support.h"
 #include "stores/sqlite/database_step.h"
-#include "stores/textfile.h"
+#include "text/textfile.h"
 #include "support/temp_tree.h"
 
 using sqlite_access::Database;

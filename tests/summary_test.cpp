@@ -2,7 +2,7 @@
 #include <gtest/gtest.h>
 
 #include "app/settings.h"
-#include "model/summary.h"
+#include "scan/summary.h"
 #include "support/registry_sandbox.h"
 
 namespace {
@@ -56,9 +56,9 @@ TEST(CleanResult, CountOrNone) {
 }
 
 TEST_F(Wording, LastCleanLine) {
-  EXPECT_EQ(FormatLastCleanLine(), L"\n\nNo cleanup has been performed yet.");
+  EXPECT_EQ(FormatLastCleanLine(CtrackscrubApp::GetLastClean()), L"\n\nNo cleanup has been performed yet.");
   CtrackscrubApp::RecordClean();
-  const std::wstring line = FormatLastCleanLine();
+  const std::wstring line = FormatLastCleanLine(CtrackscrubApp::GetLastClean());
   EXPECT_EQ(line.rfind(L"\n\nA cleanup was last performed at: ", 0), 0u) << line;
   // "%A, %Y-%b-%d %H:%M": an English day name, then the date.
   EXPECT_NE(line.find(L"day, 20"), std::wstring::npos) << line;

@@ -1,7 +1,7 @@
 // The text reader's line semantics, push-back, and the crash-safe record writer.
 #include <gtest/gtest.h>
 
-#include "stores/textfile.h"
+#include "text/textfile.h"
 #include "support/temp_tree.h"
 
 namespace {

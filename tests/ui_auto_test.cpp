@@ -54,8 +54,8 @@ TEST_F(AutomaticRun, DueWithNothingRemovedRecordsTheCleanWithoutIcon) {
 
 TEST_F(AutomaticRun, DueWithEverySwitchOffRecordsTheClean) {
   WriteIECookies("a.txt", 2, "tracker.com/");
-  for (const wchar_t* name : {kValueProcessIE, kValueProcessFirefox, kValueProcessChrome,
-                              kValueProcessSafari, kValueProcessFlash}) {
+  for (const BrowserInfo& browser : Browsers()) {
+    const wchar_t* name = browser.switch_name;
     CtrackscrubApp::SetRegDWORD(name, 0);
   }
   SetLastCleanSecondsAgo(15 * kDay);

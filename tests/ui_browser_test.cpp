@@ -72,12 +72,12 @@ TEST(IsBrowserRunning, NothingRunningIsNotRunning) {
 }
 
 TEST(IsBrowserRunning, BrowsersAndTheirNames) {
-  const ui::BrowserProcess* ie = ui::FindBrowserProcess(Browser::kIE);
+  const BrowserProcessNames* ie = ui::FindBrowserProcess(Browser::kIE);
   ASSERT_NE(ie, nullptr);
   EXPECT_STREQ(ie->window_class, L"IEFrame");
   EXPECT_STREQ(ie->executable, L"iexplore.exe");
   EXPECT_STREQ(ie->display_name, L"Internet Explorer");
-  const ui::BrowserProcess* safari = ui::FindBrowserProcess(Browser::kSafari);
+  const BrowserProcessNames* safari = ui::FindBrowserProcess(Browser::kSafari);
   ASSERT_NE(safari, nullptr);
   EXPECT_STREQ(safari->window_class, L"{1C03B488-D53B-4a81-97F8-754559640193}");
   EXPECT_STREQ(safari->display_name, L"Apple Safari");

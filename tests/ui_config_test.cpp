@@ -36,13 +36,13 @@ class OptionsDialog : public UiTest {
 
 constexpr int kSwitchBoxes[] = {IDC_PROCESS_IE, IDC_PROCESS_FIREFOX, IDC_PROCESS_CHROME,
                                 IDC_PROCESS_SAFARI, IDC_PROCESS_FLASH};
-const wchar_t* const kSwitchValues[] = {kValueProcessIE, kValueProcessFirefox, kValueProcessChrome,
-                                        kValueProcessSafari, kValueProcessFlash};
+const wchar_t* const kSwitchValues[] = {BrowserOf(Browser::kIE).switch_name, BrowserOf(Browser::kFirefox).switch_name, BrowserOf(Browser::kChrome).switch_name,
+                                        BrowserOf(Browser::kSafari).switch_name, BrowserOf(Browser::kFlash).switch_name};
 
 TEST_F(OptionsDialog, ShowsTheFilterOnePatternPerLineAndTheSwitches) {
   CtrackscrubApp::SetRegString(kValueFilter, L"*.a.com\n*.b.+\n");
-  CtrackscrubApp::SetRegDWORD(kValueProcessFirefox, 0);
-  CtrackscrubApp::SetRegDWORD(kValueProcessFlash, 7);
+  CtrackscrubApp::SetRegDWORD(BrowserOf(Browser::kFirefox).switch_name, 0);
+  CtrackscrubApp::SetRegDWORD(BrowserOf(Browser::kFlash).switch_name, 7);
   const HWND window = Open();
   EXPECT_EQ(WindowText(window), L"Configuration");
   EXPECT_EQ(Filter(), L"*.a.com\r\n*.b.+\r\n");
@@ -82,7 +82,7 @@ TEST_F(OptionsDialog, CancelStoresNothing) {
   Click(window, IDCANCEL);
   EXPECT_EQ(dialog_.result(), IDCANCEL);
   EXPECT_EQ(CtrackscrubApp::GetRegString(kValueFilter, L"?"), L"*.tracker.com\n*.ads.net\n");
-  EXPECT_FALSE(Stored(kValueProcessIE));
+  EXPECT_FALSE(Stored(BrowserOf(Browser::kIE).switch_name));
 }
 
 TEST_F(OptionsDialog, DefaultsDeleteAtOnceAndStayDeletedAfterCancel) {
@@ -102,7 +102,7 @@ TEST_F(OptionsDialog, DefaultsDeleteAtOnceAndStayDeletedAfterCancel) {
   EXPECT_EQ(Filter(), shown_default);
   Click(window, IDCANCEL);
   EXPECT_FALSE(Stored(kValueFilter));
-  EXPECT_FALSE(Stored(kValueProcessIE));
+  EXPECT_FALSE(Stored(BrowserOf(Browser::kIE).switch_name));
 }
 
 TEST_F(OptionsDialog, MoreInfoExplainsTheSyntax) {

@@ -5,7 +5,7 @@
 #include <gtest/gtest.h>
 
 #include "model/cookie.h"
-#include "model/scanner.h"
+#include "scan/scanner.h"
 #include "res/resource.h"
 #include "ui/details_dlg.h"
 #include "ui_support.h"

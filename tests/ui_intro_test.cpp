@@ -9,7 +9,7 @@
 
 #include "app/settings.h"
 #include "platform/platform.h"
-#include "model/scanner.h"
+#include "scan/scanner.h"
 #include "res/resource.h"
 #include "ui/app_profile.h"
 #include "ui/autostart.h"
@@ -78,7 +78,7 @@ TEST_F(MainWindow, RecordedCleanIsShownInsteadOfNeverCleaned) {
 
 TEST_F(MainWindow, BrowsersSwitchedOffAreNotScanned) {
   WriteIECookies("a.txt", 2, "tracker.com/");
-  CtrackscrubApp::SetRegDWORD(kValueProcessIE, 0);
+  CtrackscrubApp::SetRegDWORD(BrowserOf(Browser::kIE).switch_name, 0);
   Open();
   EXPECT_EQ(Text(IDC_SUMMARY), kNothingFound + kNeverCleaned);
   EXPECT_FALSE(Enabled(IDC_CLEAN_NOW));
@@ -245,7 +245,7 @@ TEST_F(MainWindow, OptionsRescanWhenTheyClose) {
         Click(options, IDOK);
       },
       [&] { Click(window, IDC_OPTIONS); });
-  EXPECT_EQ(Setting(kValueProcessIE), 0u);
+  EXPECT_EQ(Setting(BrowserOf(Browser::kIE).switch_name), 0u);
   EXPECT_EQ(Text(IDC_SUMMARY), kNothingFound + kNeverCleaned);
   EXPECT_FALSE(Enabled(IDC_DETAILS));
 }

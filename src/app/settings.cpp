@@ -2,7 +2,7 @@
 
 #include <vector>
 
-#include "model/local_time.h"
+#include "text/local_time.h"
 #include "platform/platform.h"
 
 namespace {
@@ -93,11 +93,13 @@ void CtrackscrubApp::SetRegString(const wchar_t* name, const wchar_t* text) {
 
 std::wstring CtrackscrubApp::GetFilter() { return GetRegString(kValueFilter, DefaultFilterText()); }
 
+bool CtrackscrubApp::IsBrowserEnabled(Browser browser) {
+  return GetRegDWORD(BrowserOf(browser).switch_name, 1) != 0;
+}
+
 void CtrackscrubApp::RestoreDefaults() {
-  for (const wchar_t* name : {kValueFilter, kValueProcessIE, kValueProcessFirefox,
-                              kValueProcessChrome, kValueProcessSafari, kValueProcessFlash}) {
-    SetRegString(name, nullptr);
-  }
+  SetRegString(kValueFilter, nullptr);
+  for (const BrowserInfo& browser : Browsers()) SetRegString(browser.switch_name, nullptr);
 }
 
 int CtrackscrubApp::GetDaysToNextClean() {
@@ -105,8 +107,7 @@ int CtrackscrubApp::GetDaysToNextClean() {
 }
 
 int CtrackscrubApp::GetDaysToNextClean(uint64_t now_filetime) {
-  const uint64_t last_filetime = static_cast<uint64_t>(GetRegDWORD(kValueLastCleanHigh, 0)) << 32 |
-                                 GetRegDWORD(kValueLastCleanLow, 0);
+  const uint64_t last_filetime = GetLastClean();
   int64_t last = 0;
   int64_t now = 0;
   // No recorded clean counts as one in 1970, long overdue, whatever the time zone.
@@ -126,6 +127,9 @@ void CtrackscrubApp::RecordClean() {
   SetRegDWORD(kValueLastCleanLow, static_cast<uint32_t>(now));
 }
 
-bool CtrackscrubApp::HasRecordedClean() {
-  return GetRegDWORD(kValueLastCleanHigh, 0) != 0 || GetRegDWORD(kValueLastCleanLow, 0) != 0;
+bool CtrackscrubApp::HasRecordedClean() { return GetLastClean() != 0; }
+
+uint64_t CtrackscrubApp::GetLastClean() {
+  return static_cast<uint64_t>(GetRegDWORD(kValueLastCleanHigh, 0)) << 32 |
+         GetRegDWORD(kValueLastCleanLow, 0);
 }

@@ -8,13 +8,10 @@
 #include <cstdint>
 #include <string>
 
+#include "scan/browsers.h"
+
 // Value names, letter case included.
 inline constexpr wchar_t kValueFilter[] = L"Filter";
-inline constexpr wchar_t kValueProcessIE[] = L"Process.IE";
-inline constexpr wchar_t kValueProcessFirefox[] = L"Process.FF";
-inline constexpr wchar_t kValueProcessChrome[] = L"Process.CHROME";
-inline constexpr wchar_t kValueProcessSafari[] = L"Process.SAFARI";
-inline constexpr wchar_t kValueProcessFlash[] = L"Process.FLASH";
 inline constexpr wchar_t kValueCleanFrequency[] = L"CleanFrequency";
 inline constexpr wchar_t kValueCleanPeriod[] = L"CleanPeriod";
 inline constexpr wchar_t kValueLastCleanHigh[] = L"LastCleanHigh";
@@ -41,7 +38,9 @@ class CtrackscrubApp {
   static void SetRegString(const wchar_t* name, const wchar_t* text);
   // The "Filter" setting, or the built-in list.
   static std::wstring GetFilter();
-  // Deletes the filter and the five browser switches so that their defaults apply.
+  // The browser's switch (its row's value name, default 1): false only for 0.
+  static bool IsBrowserEnabled(Browser browser);
+  // Deletes the filter and the browser switches so that their defaults apply.
   static void RestoreDefaults();
 
   // Whole days until the next automatic clean is due (last clean + frequency x
@@ -54,6 +53,8 @@ class CtrackscrubApp {
   static void RecordClean();
   // True when a last clean has been recorded (either half non-zero).
   static bool HasRecordedClean();
+  // The time of the last clean (UTC FILETIME), 0 when none was recorded.
+  static uint64_t GetLastClean();
 };
 
 // The built-in filter list: 107 lines, 98 patterns, each line ended by a line feed.

@@ -3,48 +3,31 @@
 #include <cxxopts.hpp>
 #include <nlohmann/json.hpp>
 
+#include <set>
 #include <sstream>
 
+#include "app/settings.h"
 #include "app/version.h"
 #include "model/filter.h"
-#include "model/scanner.h"
-#include "model/summary.h"
+#include "scan/scanner.h"
+#include "scan/summary.h"
 #include "platform/platform.h"
-#include "stores/textfile.h"
+#include "text/textfile.h"
 
 namespace {
 
 constexpr char kProgram[] = "trackscrub-cli";
 
-struct BrowserName {
-  const char* option;
-  Browser browser;
-  const char* label;
-};
-
-constexpr BrowserName kBrowserNames[] = {
-    {"ie", Browser::kIE, "Internet Explorer"}, {"firefox", Browser::kFirefox, "Firefox"},
-    {"chrome", Browser::kChrome, "Google Chrome"}, {"safari", Browser::kSafari, "Safari"},
-    {"flash", Browser::kFlash, "Flash"},
-};
-
-const char* Label(Browser browser) {
-  for (const BrowserName& name : kBrowserNames) {
-    if (name.browser == browser) return name.label;
-  }
-  return "";
-}
-
 // Parses "ie,firefox,..." into the set of enabled browsers.
-bool ParseBrowsers(const std::string& list, bool enabled[5], std::string* bad) {
-  for (int i = 0; i < 5; ++i) enabled[i] = false;
+bool ParseBrowsers(const std::string& list, std::set<Browser>* enabled, std::string* bad) {
+  enabled->clear();
   std::stringstream stream(list);
   std::string word;
   while (std::getline(stream, word, ',')) {
     bool known = false;
-    for (const BrowserName& name : kBrowserNames) {
-      if (word == name.option) {
-        enabled[static_cast<int>(name.browser)] = true;
+    for (const BrowserInfo& browser : Browsers()) {
+      if (word == browser.console_name) {
+        enabled->insert(browser.id);
         known = true;
       }
     }
@@ -54,6 +37,16 @@ bool ParseBrowsers(const std::string& list, bool enabled[5], std::string* bad) {
     }
   }
   return true;
+}
+
+// "ie,firefox,...": every console name, in the table's order.
+std::string ConsoleNames() {
+  std::string names;
+  for (const BrowserInfo& browser : Browsers()) {
+    if (!names.empty()) names += ',';
+    names += browser.console_name;
+  }
+  return names;
 }
 
 // A filter file, taken as the options dialog stores its text: each CR LF pair
@@ -81,28 +74,19 @@ struct Row {
   std::string value;
 };
 
-template <typename Array>
-void AddRows(std::vector<Row>* rows, Browser browser, const char* store, const Array& items) {
-  for (const auto& item : items) {
-    rows->push_back(Row{browser, store, platform::Utf8FromWide(item.GetSite()),
-                        platform::Utf8FromWide(item.GetDisplaySite()),
-                        platform::Utf8FromWide(item.GetExpires()),
-                        platform::Utf8FromWide(item.GetName()),
-                        platform::Utf8FromWide(item.GetValue())});
-  }
-}
-
 std::vector<Row> RowsOf(const CScanLists& lists) {
   std::vector<Row> rows;
-  AddRows(&rows, Browser::kIE, "cookies", lists.ie_cookies);
-  AddRows(&rows, Browser::kIE, "storage", lists.ie_userdata);
-  AddRows(&rows, Browser::kFirefox, "cookies", lists.firefox_cookies);
-  AddRows(&rows, Browser::kFirefox, "storage", lists.firefox_userdata);
-  AddRows(&rows, Browser::kChrome, "cookies", lists.chrome_cookies);
-  AddRows(&rows, Browser::kChrome, "storage", lists.chrome_userdata);
-  AddRows(&rows, Browser::kSafari, "cookies", lists.safari_cookies);
-  AddRows(&rows, Browser::kSafari, "storage", lists.safari_userdata);
-  AddRows(&rows, Browser::kFlash, "objects", lists.flash_cookies);
+  for (const BrowserInfo& browser : Browsers()) {
+    for (const StoreEntry& store : browser.stores) {
+      for (const CCookie* item : store.items(lists)) {
+        rows.push_back(Row{browser.id, store.kind, platform::Utf8FromWide(item->GetSite()),
+                           platform::Utf8FromWide(item->GetDisplaySite()),
+                           platform::Utf8FromWide(item->GetExpires()),
+                           platform::Utf8FromWide(item->GetName()),
+                           platform::Utf8FromWide(item->GetValue())});
+      }
+    }
+  }
   return rows;
 }
 
@@ -110,7 +94,7 @@ void PrintScan(std::ostream& out, const CScanLists& lists, bool json) {
   const std::vector<Row> rows = RowsOf(lists);
   if (!json) {
     for (const Row& row : rows) {
-      out << Label(row.browser) << '\t' << row.display_site << '\t' << row.expires << '\t'
+      out << BrowserOf(row.browser).console_label << '\t' << row.display_site << '\t' << row.expires << '\t'
           << row.name << '\t' << row.value << '\n';
     }
     out << platform::Utf8FromWide(FormatFoundSentence(lists)) << '\n';
@@ -118,7 +102,7 @@ void PrintScan(std::ostream& out, const CScanLists& lists, bool json) {
   }
   nlohmann::ordered_json items = nlohmann::ordered_json::array();
   for (const Row& row : rows) {
-    items.push_back({{"browser", Label(row.browser)},
+    items.push_back({{"browser", BrowserOf(row.browser).console_label},
                      {"store", row.store},
                      {"site", row.site},
                      {"displaySite", row.display_site},
@@ -127,7 +111,9 @@ void PrintScan(std::ostream& out, const CScanLists& lists, bool json) {
                      {"value", row.value}});
   }
   nlohmann::ordered_json counts;
-  for (Browser browser : kBrowserOrder) counts[Label(browser)] = lists.CountFor(browser);
+  for (const BrowserInfo& browser : Browsers()) {
+    counts[browser.console_label] = lists.CountFor(browser.id);
+  }
   counts["total"] = lists.Total();
   const nlohmann::ordered_json result = {
       {"items", items},
@@ -176,7 +162,7 @@ int RunCli(const std::vector<std::string>& args, std::ostream& out, std::ostream
        cxxopts::value<std::string>())
       ("filter", "file of filter patterns, one per line (default: the built-in list)",
        cxxopts::value<std::string>())
-      ("browsers", "browsers to include: ie,firefox,chrome,safari,flash (default: all)",
+      ("browsers", "browsers to include: " + ConsoleNames() + " (default: all)",
        cxxopts::value<std::string>())
       ("json", "print JSON instead of text")
       ("h,help", "show this help")
@@ -212,10 +198,11 @@ int RunCli(const std::vector<std::string>& args, std::ostream& out, std::ostream
   }
   const bool json = parsed.count("json") != 0;
 
-  bool enabled[5] = {true, true, true, true, true};
+  std::set<Browser> enabled;
+  for (const BrowserInfo& browser : Browsers()) enabled.insert(browser.id);
   if (parsed.count("browsers") != 0) {
     std::string bad;
-    if (!ParseBrowsers(parsed["browsers"].as<std::string>(), enabled, &bad)) {
+    if (!ParseBrowsers(parsed["browsers"].as<std::string>(), &enabled, &bad)) {
       return Usage(err, "unknown browser: '" + bad + "'");
     }
   }
@@ -246,9 +233,9 @@ int RunCli(const std::vector<std::string>& args, std::ostream& out, std::ostream
     }
   }
   const CCookieFilter filter =
-      parsed.count("filter") != 0 ? CCookieFilter(filter_text) : CCookieFilter();
+      parsed.count("filter") != 0 ? CCookieFilter(filter_text) : CCookieFilter(CtrackscrubApp::GetFilter());
   const BrowserGate gate = [&enabled](Browser browser) {
-    return enabled[static_cast<int>(browser)];
+    return enabled.count(browser) != 0;
   };
 
   if (command == "list-filter") {

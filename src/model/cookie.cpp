@@ -4,9 +4,9 @@
 #include <cwctype>
 #include <limits>
 
-#include "model/local_time.h"
+#include "text/local_time.h"
 #include "platform/platform.h"
-#include "stores/textfile.h"
+#include "text/textfile.h"
 
 namespace {
 

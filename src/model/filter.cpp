@@ -3,7 +3,6 @@
 #include <cstddef>
 #include <cwchar>
 
-#include "app/settings.h"
 
 namespace {
 
@@ -27,8 +26,6 @@ std::ptrdiff_t MatchPiece(const wchar_t* site, size_t site_len, size_t start, co
 }
 
 }  // namespace
-
-CCookieFilter::CCookieFilter() : CCookieFilter(CtrackscrubApp::GetFilter()) {}
 
 CCookieFilter::CCookieFilter(const std::wstring& filter_text) {
   size_t pos = 0;

@@ -9,8 +9,6 @@
 
 class CCookieFilter {
  public:
-  // Reads the "Filter" setting (or the built-in list).
-  CCookieFilter();
   // Builds the list from a filter text: one pattern per line, lines separated by a
   // line feed alone, empty lines and lines starting with "#" skipped, nothing
   // trimmed.

@@ -8,14 +8,6 @@ namespace ui {
 
 namespace {
 
-const BrowserProcess kBrowserProcesses[] = {
-    {Browser::kIE, L"IEFrame", L"iexplore.exe", L"Internet Explorer"},
-    {Browser::kFirefox, L"MozillaUIWindowClass", L"firefox.exe", L"Mozilla Firefox"},
-    {Browser::kChrome, L"Chrome_XPFrame", L"chrome.exe", L"Google Chrome"},
-    {Browser::kSafari, L"{1C03B488-D53B-4a81-97F8-754559640193}", L"safari.exe",
-     L"Apple Safari"},
-};
-
 struct Search {
   const wchar_t* window_class;
   const wchar_t* executable;
@@ -65,11 +57,9 @@ BOOL CALLBACK VisitWindow(HWND hwnd, LPARAM lparam) {
 
 }  // namespace
 
-const BrowserProcess* FindBrowserProcess(Browser browser) {
-  for (const BrowserProcess& entry : kBrowserProcesses) {
-    if (entry.browser == browser) return &entry;
-  }
-  return nullptr;
+const BrowserProcessNames* FindBrowserProcess(Browser browser) {
+  const BrowserProcessNames& names = BrowserOf(browser).process;
+  return names.window_class != nullptr ? &names : nullptr;
 }
 
 BOOL IsBrowserRunning(const wchar_t* window_class, const wchar_t* executable) {

@@ -4,20 +4,13 @@
 
 #include <windows.h>
 
-#include "model/scanner.h"
+#include "scan/browsers.h"
 
 namespace ui {
 
-struct BrowserProcess {
-  Browser browser;
-  const wchar_t* window_class;
-  const wchar_t* executable;
-  // The name the running prompt uses.
-  const wchar_t* display_name;
-};
-
-// The entry of a browser, or null for Flash, which is never tested.
-const BrowserProcess* FindBrowserProcess(Browser browser);
+// The names of a browser from its row of the table, or null for one that is never
+// tested (Flash).
+const BrowserProcessNames* FindBrowserProcess(Browser browser);
 
 // Both names compared without regard to case; the search stops at the first match.
 // A window whose process cannot be opened, or whose module name cannot be read,

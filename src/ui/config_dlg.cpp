@@ -9,15 +9,9 @@
 
 namespace {
 
-struct Switch {
-  int control;
-  const wchar_t* value;
-};
-constexpr Switch kSwitches[] = {
-    {IDC_PROCESS_IE, kValueProcessIE},         {IDC_PROCESS_FIREFOX, kValueProcessFirefox},
-    {IDC_PROCESS_CHROME, kValueProcessChrome}, {IDC_PROCESS_SAFARI, kValueProcessSafari},
-    {IDC_PROCESS_FLASH, kValueProcessFlash},
-};
+// The check box and the icon of the browser at `index` of the table of browsers.
+int SwitchControl(size_t index) { return IDC_PROCESS_IE + 2 * static_cast<int>(index); }
+int IconControl(size_t index) { return IDC_ICON_IE + 2 * static_cast<int>(index); }
 
 std::wstring ReplaceAll(std::wstring text, const std::wstring& from, const std::wstring& to) {
   for (size_t at = text.find(from); at != std::wstring::npos; at = text.find(from, at + to.size())) {
@@ -50,10 +44,9 @@ CConfigDlg::CConfigDlg(HWND parent) : CResizingDialog(IDD_OPTIONS, parent) {
   for (const int button : {IDC_MORE_INFO, IDC_DEFAULTS, IDOK, IDCANCEL}) {
     AddAnchor(button, ANCHOR_MOVE_X | ANCHOR_MOVE_Y);
   }
-  for (const int control : {IDC_ICON_IE, IDC_ICON_FIREFOX, IDC_ICON_CHROME, IDC_ICON_SAFARI,
-                            IDC_ICON_FLASH, IDC_PROCESS_IE, IDC_PROCESS_FIREFOX,
-                            IDC_PROCESS_CHROME, IDC_PROCESS_SAFARI, IDC_PROCESS_FLASH}) {
-    AddAnchor(control, ANCHOR_MOVE_X);
+  for (size_t i = 0; i < Browsers().size(); ++i) {
+    AddAnchor(IconControl(i), ANCHOR_MOVE_X);
+    AddAnchor(SwitchControl(i), ANCHOR_MOVE_X);
   }
 }
 
@@ -69,16 +62,16 @@ BOOL CConfigDlg::OnInitDialog() {
 void CConfigDlg::LoadOptions() {
   SetItemText(IDC_FILTER, ReplaceAll(CtrackscrubApp::GetFilter(), L"\n", L"\r\n"));
   SetFocus(Item(IDC_FILTER));
-  for (const Switch& entry : kSwitches) {
-    SetChecked(entry.control, CtrackscrubApp::GetRegDWORD(entry.value, 1) != 0);
+  for (size_t i = 0; i < Browsers().size(); ++i) {
+    SetChecked(SwitchControl(i), CtrackscrubApp::IsBrowserEnabled(Browsers()[i].id));
   }
 }
 
 void CConfigDlg::OnOK() {
   const std::wstring filter = ReplaceAll(ItemText(IDC_FILTER), L"\r\n", L"\n");
   CtrackscrubApp::SetRegString(kValueFilter, filter.c_str());
-  for (const Switch& entry : kSwitches) {
-    CtrackscrubApp::SetRegDWORD(entry.value, IsChecked(entry.control) ? 1 : 0);
+  for (size_t i = 0; i < Browsers().size(); ++i) {
+    CtrackscrubApp::SetRegDWORD(Browsers()[i].switch_name, IsChecked(SwitchControl(i)) ? 1 : 0);
   }
   EndDialog(IDOK);
 }

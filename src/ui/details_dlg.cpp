@@ -1,17 +1,11 @@
 #include "ui/details_dlg.h"
 
+#include "app/settings.h"
 #include "model/filter.h"
-#include "model/scanner.h"
+#include "scan/scanner.h"
 #include "res/resource.h"
 
 namespace {
-
-// Image indices in the list's image list.
-constexpr int kImageFirefox = 0;
-constexpr int kImageIE = 1;
-constexpr int kImageSafari = 2;
-constexpr int kImageChrome = 3;
-constexpr int kImageFlash = 4;
 
 struct Column {
   const wchar_t* heading;
@@ -70,8 +64,9 @@ BOOL CtrackscrubDlg::OnInitDialog() {
     SendMessageW(list, LVM_INSERTCOLUMNW, static_cast<WPARAM>(k), reinterpret_cast<LPARAM>(&column));
   }
   if (m_pImageList != nullptr) {
-    for (const int id : {IDI_FIREFOX, IDI_IE, IDI_SAFARI, IDI_CHROME, IDI_FLASH}) {
-      ImageList_AddIcon(m_pImageList, ui::LoadSharedIcon(id, 16));
+    // A browser's image is its place in the table of browsers.
+    for (const BrowserInfo& browser : Browsers()) {
+      ImageList_AddIcon(m_pImageList, ui::LoadSharedIcon(browser.icon, 16));
     }
     SendMessageW(list, LVM_SETIMAGELIST, LVSIL_SMALL, reinterpret_cast<LPARAM>(m_pImageList));
   }
@@ -79,11 +74,10 @@ BOOL CtrackscrubDlg::OnInitDialog() {
   return TRUE;
 }
 
-template <typename Items>
-void CtrackscrubDlg::AddGroup(const Items& items, int image) {
+void CtrackscrubDlg::AddGroup(const std::vector<const CCookie*>& items, int image) {
   const HWND list = Item(IDC_COOKIE_LIST);
   int row = 0;
-  for (const auto& cookie : items) {
+  for (const CCookie* cookie : items) {
     LVITEMW item = {};
     item.mask = LVIF_TEXT | LVIF_IMAGE;
     item.iItem = row;
@@ -92,19 +86,19 @@ void CtrackscrubDlg::AddGroup(const Items& items, int image) {
     const int at = static_cast<int>(
         SendMessageW(list, LVM_INSERTITEMW, 0, reinterpret_cast<LPARAM>(&item)));
     if (at >= 0) {
-      SetCellText(list, at, 1, cookie.GetDisplaySite());
-      SetCellText(list, at, 2, cookie.GetExpires());
-      SetCellText(list, at, 3, cookie.GetName());
-      SetCellText(list, at, 4, cookie.GetValue());
+      SetCellText(list, at, 1, cookie->GetDisplaySite());
+      SetCellText(list, at, 2, cookie->GetExpires());
+      SetCellText(list, at, 3, cookie->GetName());
+      SetCellText(list, at, 4, cookie->GetValue());
     }
     ++row;
   }
 }
 
 BOOL CtrackscrubDlg::FillList() {
-  CCookieFilter filter;
+  CCookieFilter filter(CtrackscrubApp::GetFilter());
   CScanLists lists;
-  RunScanSequence(filter, &lists);
+  RunScanSequence(filter, &lists, CtrackscrubApp::IsBrowserEnabled);
   ShowItems(lists);
   RememberColumnRatios();
   return TRUE;
@@ -112,16 +106,13 @@ BOOL CtrackscrubDlg::FillList() {
 
 void CtrackscrubDlg::ShowItems(const CScanLists& lists) {
   SendDlgItemMessageW(hwnd(), IDC_COOKIE_LIST, LVM_DELETEALLITEMS, 0, 0);
-  // Each group goes in at the top, above the groups before it.
-  AddGroup(lists.flash_cookies, kImageFlash);
-  AddGroup(lists.safari_cookies, kImageSafari);
-  AddGroup(lists.safari_userdata, kImageSafari);
-  AddGroup(lists.chrome_cookies, kImageChrome);
-  AddGroup(lists.chrome_userdata, kImageChrome);
-  AddGroup(lists.ie_cookies, kImageIE);
-  AddGroup(lists.ie_userdata, kImageIE);
-  AddGroup(lists.firefox_cookies, kImageFirefox);
-  AddGroup(lists.firefox_userdata, kImageFirefox);
+  // Each group goes in at the top, above the groups before it: the browsers from the
+  // bottom of the list up, each browser's stores in their order.
+  const std::vector<const BrowserInfo*> browsers = BrowsersBy(&BrowserInfo::details_place);
+  for (auto browser = browsers.rbegin(); browser != browsers.rend(); ++browser) {
+    const int image = static_cast<int>(*browser - Browsers().data());
+    for (const StoreEntry& store : (*browser)->stores) AddGroup(store.items(lists), image);
+  }
 }
 
 void CtrackscrubDlg::RememberColumnRatios() {

@@ -5,7 +5,7 @@
 #include <windows.h>
 #include <commctrl.h>
 
-#include "model/scanner.h"
+#include "scan/scanner.h"
 #include "ui/resizing_dialog.h"
 
 class CtrackscrubDlg : public ui::CResizingDialog {
@@ -30,8 +30,7 @@ class CtrackscrubDlg : public ui::CResizingDialog {
   void OnSize(UINT type, int cx, int cy) override;
 
  private:
-  template <typename Items>
-  void AddGroup(const Items& items, int image);
+  void AddGroup(const std::vector<const CCookie*>& items, int image);
   void OnHeaderEndTrack(const NMHEADERW& header);
 
   HIMAGELIST m_pImageList = nullptr;

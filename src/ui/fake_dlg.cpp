@@ -4,7 +4,7 @@
 
 #include "app/settings.h"
 #include "model/filter.h"
-#include "model/scanner.h"
+#include "scan/scanner.h"
 #include "res/resource.h"
 #include "ui/system_calls.h"
 
@@ -34,8 +34,8 @@ BOOL CFakeDlg::OnInitDialog() {
     EndDialog(0);
     return TRUE;
   }
-  CCookieFilter filter;
-  const int removed = RunCleanSequence(filter);
+  CCookieFilter filter(CtrackscrubApp::GetFilter());
+  const int removed = RunCleanSequence(filter, CtrackscrubApp::IsBrowserEnabled);
   CtrackscrubApp::RecordClean();
   // Nothing to show, or nowhere to show it: the run is over.
   if (removed == 0 || !ShowBalloon(removed)) {

@@ -7,8 +7,8 @@
 #include "app/settings.h"
 #include "app/version.h"
 #include "model/filter.h"
-#include "model/scanner.h"
-#include "model/summary.h"
+#include "scan/scanner.h"
+#include "scan/summary.h"
 #include "platform/platform.h"
 #include "res/resource.h"
 #include "ui/app_profile.h"
@@ -90,15 +90,15 @@ void CIntro::FillScheduleLists() {
 }
 
 void CIntro::UpdateSummary() {
-  CCookieFilter filter;
+  CCookieFilter filter(CtrackscrubApp::GetFilter());
   CScanLists lists;
-  RunScanSequence(filter, &lists);
+  RunScanSequence(filter, &lists, CtrackscrubApp::IsBrowserEnabled);
   ShowSummary(lists);
 }
 
 void CIntro::ShowSummary(const CScanLists& lists) {
   const bool found = lists.Total() > 0;
-  SetItemText(IDC_SUMMARY, FormatFoundSentence(lists) + FormatLastCleanLine());
+  SetItemText(IDC_SUMMARY, FormatFoundSentence(lists) + FormatLastCleanLine(CtrackscrubApp::GetLastClean()));
   EnableItem(IDC_DETAILS, found);
   EnableItem(IDC_CLEAN_NOW, found);
 }
@@ -132,14 +132,14 @@ BOOL CIntro::ConfirmCleanWhileRunning(const wchar_t* display_name) {
 }
 
 void CIntro::CleanNow() {
-  CCookieFilter filter;
+  CCookieFilter filter(CtrackscrubApp::GetFilter());
   const auto may_clean = [this](Browser browser) {
-    const ui::BrowserProcess* process = ui::FindBrowserProcess(browser);
+    const BrowserProcessNames* process = ui::FindBrowserProcess(browser);
     if (process == nullptr) return true;
     return !running_test_(process->window_class, process->executable) ||
            ConfirmCleanWhileRunning(process->display_name) != FALSE;
   };
-  const int removed = RunCleanSequence(filter, SwitchEnabled, may_clean);
+  const int removed = RunCleanSequence(filter, CtrackscrubApp::IsBrowserEnabled, may_clean);
   ui::MessageBoxFormat(hwnd(), L"Trackscrub", MB_ICONINFORMATION, L"%ls",
                        FormatCleanResult(removed).c_str());
   CtrackscrubApp::RecordClean();

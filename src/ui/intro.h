@@ -8,7 +8,7 @@
 #include <string>
 #include <memory>
 
-#include "model/scanner.h"
+#include "scan/scanner.h"
 #include "ui/dialog.h"
 #include "ui/static_hyperlink.h"
 #include "update/version_check.h"

@@ -5,7 +5,7 @@
 #include "stores/firefox/firefox.h"
 #include "stores/sqlite/database_step.h"
 #include "stores/stores.h"
-#include "stores/textfile.h"
+#include "text/textfile.h"
 
 namespace {
 

@@ -6,7 +6,7 @@
 
 #include "platform/platform.h"
 #include "stores/stores.h"
-#include "stores/textfile.h"
+#include "text/textfile.h"
 
 namespace {
 

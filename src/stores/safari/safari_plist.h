@@ -7,7 +7,7 @@
 
 #include "model/cookie.h"
 #include "model/filter.h"
-#include "stores/textfile.h"
+#include "text/textfile.h"
 
 // The lines before the first line that reads `dict` once trimmed, each trimmed and
 // ended by LF; that line is pushed back. Empty when no such line exists.

@@ -10,7 +10,7 @@
 #include "sqlite3.h"
 #include "stores/sqlite/sqlite_db.h"
 #include "stores/stores.h"
-#include "stores/textfile.h"
+#include "text/textfile.h"
 
 namespace {
 

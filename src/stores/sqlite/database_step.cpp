@@ -1,6 +1,6 @@
 #include "stores/sqlite/database_step.h"
 
-#include "stores/textfile.h"
+#include "text/textfile.h"
 
 namespace sqlite_access {
 namespace {

@@ -1,6 +1,6 @@
 #include "stores/sqlite/sqlite_db.h"
 
-#include "stores/textfile.h"
+#include "text/textfile.h"
 
 #include <utility>
 

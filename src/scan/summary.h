@@ -1,18 +1,19 @@
 // The wording the front ends share: what a scan found and what a clean removed.
 #pragma once
 
+#include <cstdint>
 #include <string>
 
-#include "model/scanner.h"
+#include "scan/scanner.h"
 
 // "No evil cookies have been found on your computer." or "%d potentially evil
 // cookies have been found on your computer: " with where they are.
 std::wstring FormatFoundSentence(const CScanLists& lists);
 
-// "\n\nA cleanup was last performed at: ..." in local time, or "\n\nNo cleanup has
-// been performed yet." when no clean was recorded; empty when the recorded time
-// cannot be converted.
-std::wstring FormatLastCleanLine();
+// "\n\nA cleanup was last performed at: ..." with the time of the last clean (a
+// UTC FILETIME) in local time, or "\n\nNo cleanup has been performed yet." when it
+// is 0 (none recorded); empty when the time cannot be converted.
+std::wstring FormatLastCleanLine(uint64_t last_clean);
 
 // "%d cookies have been cleaned." or, for 0, "No cookies have been removed.".
 std::wstring FormatCleanResult(int count);

@@ -1,5 +1,5 @@
-// The scan and clean sequences over the nine stores, in their fixed order, gated
-// by the per-browser switches.
+// The scan and clean sequences over the stores of the table of browsers, in its
+// order, gated by the caller's per-browser switches.
 #pragma once
 
 #include <cstddef>
@@ -7,19 +7,11 @@
 
 #include "model/cookie.h"
 #include "model/filter.h"
+#include "scan/browsers.h"
 
-enum class Browser { kIE, kFirefox, kChrome, kSafari, kFlash };
-
-// The order in which every sequence visits the browsers.
-inline constexpr Browser kBrowserOrder[] = {Browser::kIE, Browser::kFirefox, Browser::kChrome,
-                                            Browser::kSafari, Browser::kFlash};
-
-// The setting that switches a browser on or off ("Process.IE", ...).
-const wchar_t* SwitchName(Browser browser);
-
-// Whether a browser takes part; the default reads its switch (default 1).
+// Whether a browser takes part: the caller decides (the front ends read the
+// browser's switch).
 using BrowserGate = std::function<bool(Browser)>;
-bool SwitchEnabled(Browser browser);
 
 // The nine item lists of one scan.
 struct CScanLists {
@@ -33,7 +25,7 @@ struct CScanLists {
   CSafariUserdataArray safari_userdata;
   CFlashCookieArray flash_cookies;
 
-  // The browser's cookie list plus its storage list (Flash: its one list).
+  // The items of all the browser's stores.
   size_t CountFor(Browser browser) const;
   size_t Total() const;
 };
@@ -65,11 +57,11 @@ class CCookieScanner {
 
 // Fills `lists` with the evil items of every browser the gate lets through, each
 // gate asked once, just before the browser's turn.
-void RunScanSequence(const CCookieFilter& filter, CScanLists* lists,
-                     const BrowserGate& enabled = SwitchEnabled);
+void RunScanSequence(const CCookieFilter& filter, CScanLists* lists, const BrowserGate& enabled);
 
 // Cleans every browser the gate lets through and returns the sum of the stores'
-// counts. `may_clean` is asked, after the gate, for every browser but Flash (the
-// interactive clean asks the user about running browsers there).
-int RunCleanSequence(const CCookieFilter& filter, const BrowserGate& enabled = SwitchEnabled,
+// counts. `may_clean` is asked, after the gate, for every browser that the
+// running-browser test knows (the interactive clean asks the user about running
+// browsers there).
+int RunCleanSequence(const CCookieFilter& filter, const BrowserGate& enabled,
                      const BrowserGate& may_clean = nullptr);

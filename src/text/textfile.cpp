@@ -1,4 +1,4 @@
-#include "stores/textfile.h"
+#include "text/textfile.h"
 
 #include <utility>
 

@@ -1,4 +1,4 @@
-#include "model/local_time.h"
+#include "text/local_time.h"
 
 #include "platform/platform.h"
 

@@ -1,6 +1,5 @@
-#include "model/scanner.h"
+#include "scan/scanner.h"
 
-#include "app/settings.h"
 #include "stores/stores.h"
 
 namespace {
@@ -13,43 +12,15 @@ int CleanWith(Entry entry, const CCookieFilter& filter) {
 
 }  // namespace
 
-const wchar_t* SwitchName(Browser browser) {
-  switch (browser) {
-    case Browser::kIE:
-      return kValueProcessIE;
-    case Browser::kFirefox:
-      return kValueProcessFirefox;
-    case Browser::kChrome:
-      return kValueProcessChrome;
-    case Browser::kSafari:
-      return kValueProcessSafari;
-    case Browser::kFlash:
-      return kValueProcessFlash;
-  }
-  return kValueProcessIE;
-}
-
-bool SwitchEnabled(Browser browser) { return CtrackscrubApp::GetRegDWORD(SwitchName(browser), 1) != 0; }
-
 size_t CScanLists::CountFor(Browser browser) const {
-  switch (browser) {
-    case Browser::kIE:
-      return ie_cookies.size() + ie_userdata.size();
-    case Browser::kFirefox:
-      return firefox_cookies.size() + firefox_userdata.size();
-    case Browser::kChrome:
-      return chrome_cookies.size() + chrome_userdata.size();
-    case Browser::kSafari:
-      return safari_cookies.size() + safari_userdata.size();
-    case Browser::kFlash:
-      return flash_cookies.size();
-  }
-  return 0;
+  size_t count = 0;
+  for (const StoreEntry& store : BrowserOf(browser).stores) count += store.items(*this).size();
+  return count;
 }
 
 size_t CScanLists::Total() const {
   size_t total = 0;
-  for (Browser browser : kBrowserOrder) total += CountFor(browser);
+  for (const BrowserInfo& browser : Browsers()) total += CountFor(browser.id);
   return total;
 }
 
@@ -110,61 +81,19 @@ int CCookieScanner::CleanFlashCookies(const CCookieFilter& f) {
 }
 
 void RunScanSequence(const CCookieFilter& filter, CScanLists* lists, const BrowserGate& enabled) {
-  CCookieScanner scanner;
-  for (Browser browser : kBrowserOrder) {
-    if (!enabled(browser)) continue;
-    switch (browser) {
-      case Browser::kIE:
-        scanner.FindIECookies(filter, lists->ie_cookies);
-        scanner.FindIEUserdata(filter, lists->ie_userdata);
-        break;
-      case Browser::kFirefox:
-        scanner.FindFirefoxCookies(filter, lists->firefox_cookies);
-        scanner.FindFirefoxUserdata(filter, lists->firefox_userdata);
-        break;
-      case Browser::kChrome:
-        scanner.FindChromeCookies(filter, lists->chrome_cookies);
-        scanner.FindChromeUserdata(filter, lists->chrome_userdata);
-        break;
-      case Browser::kSafari:
-        scanner.FindSafariCookies(filter, lists->safari_cookies);
-        scanner.FindSafariUserdata(filter, lists->safari_userdata);
-        break;
-      case Browser::kFlash:
-        scanner.FindFlashCookies(filter, lists->flash_cookies);
-        break;
-    }
+  for (const BrowserInfo& browser : Browsers()) {
+    if (!enabled(browser.id)) continue;
+    for (const StoreEntry& store : browser.stores) store.scan(filter, *lists);
   }
 }
 
 int RunCleanSequence(const CCookieFilter& filter, const BrowserGate& enabled,
                      const BrowserGate& may_clean) {
-  CCookieScanner scanner;
   int count = 0;
-  for (Browser browser : kBrowserOrder) {
-    if (!enabled(browser)) continue;
-    if (browser != Browser::kFlash && may_clean && !may_clean(browser)) continue;
-    switch (browser) {
-      case Browser::kIE:
-        count += scanner.CleanIECookies(filter);
-        count += scanner.CleanIEUserdata(filter);
-        break;
-      case Browser::kFirefox:
-        count += scanner.CleanFirefoxCookies(filter);
-        count += scanner.CleanFirefoxUserdata(filter);
-        break;
-      case Browser::kChrome:
-        count += scanner.CleanChromeCookies(filter);
-        count += scanner.CleanChromeUserdata(filter);
-        break;
-      case Browser::kSafari:
-        count += scanner.CleanSafariCookies(filter);
-        count += scanner.CleanSafariUserdata(filter);
-        break;
-      case Browser::kFlash:
-        count += scanner.CleanFlashCookies(filter);
-        break;
-    }
+  for (const BrowserInfo& browser : Browsers()) {
+    if (!enabled(browser.id)) continue;
+    if (browser.process.window_class != nullptr && may_clean && !may_clean(browser.id)) continue;
+    for (const StoreEntry& store : browser.stores) count += store.clean(filter);
   }
   return count;
 }
