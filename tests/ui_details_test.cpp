@@ -12,6 +12,10 @@
 
 namespace {
 
+// The list shows a browser's icon by its place in the table of browsers.
+int ImageOf(Browser browser) { return static_cast<int>(&BrowserOf(browser) - Browsers().data()); }
+
+
 class DetailsDialog : public UiTest {
  protected:
   ~DetailsDialog() override { dialog_.Destroy(); }
@@ -96,8 +100,8 @@ TEST_F(DetailsDialog, RowsShowEachItemWithItsBrowsersImageInStoreOrder) {
   EXPECT_EQ(Cell(1, 1), L"ads.net/path");
   EXPECT_EQ(Cell(1, 2), L"soon");  // expired long ago
   EXPECT_EQ(Cell(1, 3), L"second");
-  EXPECT_EQ(Image(0), 1);  // Internet Explorer
-  EXPECT_EQ(Image(1), 1);
+  EXPECT_EQ(Image(0), ImageOf(Browser::kIE));
+  EXPECT_EQ(Image(1), ImageOf(Browser::kIE));
   EXPECT_EQ(Cell(0, 0), L"");
 }
 
@@ -127,15 +131,17 @@ TEST_F(DetailsDialog, GroupsStandInTheirOrderEachKeepingItsOwn) {
   dialog_.ShowItems(lists);
   struct Row {
     const wchar_t* name;
-    int image;
+    Browser browser;
   };
-  const Row expected[] = {{L"fu1", 0}, {L"fu2", 0}, {L"fc", 0},  {L"iu", 1}, {L"ic1", 1},
-                          {L"ic2", 1}, {L"cu", 3},  {L"cc", 3},  {L"su", 2}, {L"sc", 2},
-                          {L"f1", 4}};
+  const Row expected[] = {
+      {L"fu1", Browser::kFirefox}, {L"fu2", Browser::kFirefox}, {L"fc", Browser::kFirefox},
+      {L"iu", Browser::kIE},       {L"ic1", Browser::kIE},      {L"ic2", Browser::kIE},
+      {L"cu", Browser::kChrome},   {L"cc", Browser::kChrome},   {L"su", Browser::kSafari},
+      {L"sc", Browser::kSafari},   {L"f1", Browser::kFlash}};
   ASSERT_EQ(Rows(), 11);
   for (int row = 0; row < 11; ++row) {
     EXPECT_EQ(Cell(row, 3), expected[row].name) << row;
-    EXPECT_EQ(Image(row), expected[row].image) << row;
+    EXPECT_EQ(Image(row), ImageOf(expected[row].browser)) << row;
   }
   EXPECT_EQ(Cell(2, 1), L"f.tracker.com");  // without its leading period
   EXPECT_EQ(Cell(0, 2), L"Unknown");         // storage has no expiry
