@@ -13,6 +13,27 @@ namespace {
 int SwitchControl(size_t index) { return IDC_PROCESS_IE + 2 * static_cast<int>(index); }
 int IconControl(size_t index) { return IDC_ICON_IE + 2 * static_cast<int>(index); }
 
+// A browser's row, in dialog units: the icon, then its switch, 24 units below the
+// row before. Each place is x, y, width, height, converted as a dialog template's
+// are: the position and the size each on its own.
+constexpr int kRowTop = 18;
+constexpr int kRowStep = 24;
+constexpr RECT kIconPlace = {234, 0, 20, 20};
+constexpr RECT kSwitchPlace = {264, 0, 66, 18};
+
+HWND CreateRowControl(HWND dialog, const wchar_t* window_class, const wchar_t* text, DWORD style,
+                      RECT place, size_t row, int id) {
+  place.top += kRowTop + kRowStep * static_cast<int>(row);
+  MapDialogRect(dialog, &place);
+  const HWND control =
+      CreateWindowExW(0, window_class, text, WS_CHILD | WS_VISIBLE | style, place.left, place.top,
+                      place.right, place.bottom, dialog,
+                      reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), ui::ResourceModule(),
+                      nullptr);
+  SendMessageW(control, WM_SETFONT, SendMessageW(dialog, WM_GETFONT, 0, 0), FALSE);
+  return control;
+}
+
 std::wstring ReplaceAll(std::wstring text, const std::wstring& from, const std::wstring& to) {
   for (size_t at = text.find(from); at != std::wstring::npos; at = text.find(from, at + to.size())) {
     text.replace(at, from.size(), to);
@@ -50,7 +71,24 @@ CConfigDlg::CConfigDlg(HWND parent) : CResizingDialog(IDD_OPTIONS, parent) {
   }
 }
 
+void CConfigDlg::AddBrowserRows() {
+  // The switches follow the filter in the tab order; the icons come last.
+  HWND after = Item(IDC_FILTER);
+  for (size_t i = 0; i < Browsers().size(); ++i) {
+    const BrowserInfo& browser = Browsers()[i];
+    const HWND check = CreateRowControl(hwnd(), L"Button", browser.option_caption,
+                                        BS_AUTOCHECKBOX | BS_MULTILINE | WS_TABSTOP, kSwitchPlace,
+                                        i, SwitchControl(i));
+    SetWindowPos(check, after, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+    after = check;
+    const HWND icon =
+        CreateRowControl(hwnd(), L"Static", nullptr, SS_ICON, kIconPlace, i, IconControl(i));
+    SendMessageW(icon, STM_SETICON, reinterpret_cast<WPARAM>(ui::LoadSharedIcon(browser.icon)), 0);
+  }
+}
+
 BOOL CConfigDlg::OnInitDialog() {
+  AddBrowserRows();
   CResizingDialog::OnInitDialog();
   const HICON icon = ui::LoadSharedIcon(IDI_APPLICATION_ICON);
   SendMessageW(hwnd(), WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(icon));

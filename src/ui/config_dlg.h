@@ -1,4 +1,4 @@
-// The options dialog: the filter list and the five browser switches.
+// The options dialog: the filter list and a switch for every browser.
 #pragma once
 
 #include <windows.h>
@@ -18,8 +18,11 @@ class CConfigDlg : public ui::CResizingDialog {
 
  protected:
   BOOL OnInitDialog() override;
+  // Puts an icon and a switch for each row of the table of browsers beside the
+  // filter.
+  void AddBrowserRows();
   bool OnCommand(int id, int code, HWND control) override;
-  // Stores all six settings and ends the dialog.
+  // Stores the filter and the switches and ends the dialog.
   void OnOK() override;
 };
 
