@@ -40,6 +40,8 @@
 #define IDC_DEFAULTS 10
 #define IDC_FILTER 1008
 #define IDC_FILTER_HELP 1009
+// Each browser of the table of browsers has a switch and an icon, created with the
+// dialog: the first browser's are these two IDs, each further browser's 2 more.
 #define IDC_PROCESS_IE 1010
 #define IDC_ICON_IE 1011
 #define IDC_PROCESS_FIREFOX 1012
