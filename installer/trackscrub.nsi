@@ -1,7 +1,7 @@
 ; Trackscrub per-user installer: no administrator rights, installs below the
 ; user's local application data, registers an uninstaller for the current user.
 ;
-; makensis -DVERSION=2.6.0.41 -DBINDIR=<folder with the two .exe> -DOUTFILE=<setup.exe> trackscrub.nsi
+; makensis -DVERSION=<version> -DBINDIR=<folder with the two .exe> -DOUTFILE=<setup.exe> trackscrub.nsi
 
 ; The programs are 64-bit, and so is the installer.
 Target amd64-unicode

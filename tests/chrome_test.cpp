@@ -248,7 +248,7 @@ TEST(ChromeUserFolders, ProfilesUnderNonAsciiUserFoldersAreFoundAndCleaned) {
 class ChromeRealData : public Chrome, public testing::WithParamInterface<const char*> {};
 
 TEST_P(ChromeRealData, CleanRemovesExactlyTheEvilRows) {
-  profile_.CopyRealData(std::string("chrome/") + GetParam(), Profile("Default"));
+  profile_.CopyTestData(std::string("chrome/") + GetParam(), Profile("Default"));
   filter_ = CCookieFilter(DefaultFilterText());
   std::vector<std::string> kept;
   int evil = 0;
@@ -285,7 +285,7 @@ INSTANTIATE_TEST_SUITE_P(Versions, ChromeRealData, testing::Values("Cookies-old-
 
 TEST(ChromeRealDataContent, TheOldSchemaHoldsEvilCookiesOfTheDefaultFilter) {
   TempProfile profile;
-  profile.CopyRealData("chrome/Cookies-old-schema",
+  profile.CopyTestData("chrome/Cookies-old-schema",
                        std::string(kUserData) + "Default/Cookies");
   const CCookieFilter filter(DefaultFilterText());
   CChromeCookieArray items;

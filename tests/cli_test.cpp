@@ -6,6 +6,7 @@
 
 #include <nlohmann/json.hpp>
 
+#include "app/version.h"
 #include "cli/cli.h"
 #include "platform/platform.h"
 #include "support/registry_sandbox.h"
@@ -108,7 +109,7 @@ TEST_F(Cli, HelpAndVersion) {
   EXPECT_EQ(Run({"--help"}), kExitOk);
   EXPECT_NE(out_.str().find("scan"), std::string::npos);
   EXPECT_EQ(Run({"--version"}), kExitOk);
-  EXPECT_EQ(out_.str(), "trackscrub-cli 2.6.0.41\n");
+  EXPECT_EQ(out_.str(), std::string("trackscrub-cli ") + kProgramVersion + "\n");
 }
 
 TEST_F(Cli, WritesNoSettings) {

@@ -1,6 +1,11 @@
 // Storage items: expiry wording, display site, copies.
 #include <gtest/gtest.h>
 
+#include <cstdlib>
+#include <ctime>
+#include <optional>
+#include <string>
+
 #include "model/cookie.h"
 #include "platform/platform.h"
 
@@ -19,6 +24,32 @@ CIECookie IEExpiringIn(int64_t seconds) {
   cookie.m_strExpiresHigh = std::to_wstring(static_cast<uint32_t>(expiry >> 32));
   return cookie;
 }
+
+// Runs the code of a scope in the time zone `zone` (POSIX TZ text) where the runtime
+// takes the zone from TZ.
+class ScopedTimeZone {
+ public:
+  explicit ScopedTimeZone(const char* zone) {
+#ifndef _WIN32
+    if (const char* old = std::getenv("TZ")) old_ = old;
+    setenv("TZ", zone, 1);
+    tzset();
+#else
+    (void)zone;
+#endif
+  }
+  ~ScopedTimeZone() {
+#ifndef _WIN32
+    if (old_) setenv("TZ", old_->c_str(), 1); else unsetenv("TZ");
+    tzset();
+#endif
+  }
+  ScopedTimeZone(const ScopedTimeZone&) = delete;
+  ScopedTimeZone& operator=(const ScopedTimeZone&) = delete;
+
+ private:
+  std::optional<std::string> old_;
+};
 
 }  // namespace
 
@@ -65,6 +96,11 @@ TEST(ExpiryWording, FirefoxSecondsSince1970) {
   EXPECT_EQ(cookie.GetExpires(), L"10 days");
   cookie.m_strExpires = L"not a number";
   EXPECT_EQ(cookie.GetExpires(), L"soon");
+  // The ends of the 64-bit range: no overflow, the far past is "soon".
+  cookie.m_strExpires = L"-9223372036854775807";
+  EXPECT_EQ(cookie.GetExpires(), L"soon");
+  cookie.m_strExpires = L"9223372036854775807";
+  EXPECT_NE(cookie.GetExpires().find(L"years"), std::wstring::npos);
 }
 
 TEST(ExpiryWording, ChromeMicrosecondsSince1601) {
@@ -77,6 +113,13 @@ TEST(ExpiryWording, ChromeMicrosecondsSince1601) {
   // Far outside the calendar: a short text, and no failure.
   cookie.m_strExpires = L"9223372036854775807";
   EXPECT_FALSE(cookie.GetExpires().empty());
+  // Expiry 0, the calendar's first moment, is "soon" on either side of UTC (Windows
+  // keeps its own zone; the POSIX seam follows TZ).
+  for (const char* zone : {"UTC0", "EST5EDT", "JST-9"}) {
+    ScopedTimeZone in_zone(zone);
+    cookie.m_strExpires = L"0";
+    EXPECT_EQ(cookie.GetExpires(), L"soon") << zone;
+  }
 }
 
 TEST(ExpiryWording, SafariDateText) {

@@ -1,4 +1,4 @@
-// The Firefox stores (Parts 3.4 and 3.5) on real files: the profile list, the
+// The Firefox stores on real files: the profile list, the
 // cookie file, the cookie database and the DOM storage database of each profile.
 #include <gtest/gtest.h>
 
@@ -305,7 +305,7 @@ TEST_F(Firefox, CookieDatabaseLockedByAnotherProcessIsLeftAlone) {
 class FirefoxRealData : public Firefox, public testing::WithParamInterface<const char*> {};
 
 TEST_P(FirefoxRealData, CleanRemovesExactlyTheEvilRowsAndLeavesTheFolderClean) {
-  profile_.CopyRealData(std::string("firefox/") + GetParam(), InProfile("cookies.sqlite"));
+  profile_.CopyTestData(std::string("firefox/") + GetParam(), InProfile("cookies.sqlite"));
   filter_ = CCookieFilter(DefaultFilterText() + L"\n*.youtube.com\n");
   const auto untouched = Snapshot(profile_, kProfile);
 

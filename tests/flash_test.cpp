@@ -46,8 +46,8 @@ class Flash : public testing::Test {
 }  // namespace
 
 TEST_F(Flash, SiteFoldersOfEveryLevelOneFolderAreItemsWithTheirFirstFile) {
-  profile_.CopyRealData("flash/AS2-ECMAArray-Demo.sol", Site("localhost/demo.swf/AS2-ECMAArray-Demo.sol"));
-  profile_.CopyRealData("flash/AS2-half-life-2-flash.sol", kRoot + "XYZ/www.tracker.com/hl2.sol");
+  profile_.CopyTestData("flash/AS2-ECMAArray-Demo.sol", Site("localhost/demo.swf/AS2-ECMAArray-Demo.sol"));
+  profile_.CopyTestData("flash/AS2-half-life-2-flash.sol", kRoot + "XYZ/www.tracker.com/hl2.sol");
   profile_.Write(Site("example.com/settings.sol"), "harmless");
   EXPECT_EQ(Scan(), 2);
   ASSERT_EQ(found_.size(), 2u);
@@ -88,7 +88,7 @@ TEST_F(Flash, FilesInTheRootOrALevelOneFolderAreNeverItems) {
 }
 
 TEST_F(Flash, CleanDeletesWholeEvilSiteFoldersAndNothingElse) {
-  profile_.CopyRealData("flash/AS2-half-life-2-flash.sol", Site("www.tracker.com/game.swf/hl2.sol"));
+  profile_.CopyTestData("flash/AS2-half-life-2-flash.sol", Site("www.tracker.com/game.swf/hl2.sol"));
   profile_.Write(Site("www.tracker.com/top.sol"), "x");
   profile_.Write(Site("example.com/keep.sol"), "keep");
   profile_.Write(kRoot + "ABCD1234/loose.sol", "loose");

@@ -68,13 +68,16 @@ TEST_F(IECookies, CleanRewritesMixedDeletesAllEvilAndLeavesCleanFilesByteForByte
   const std::string crlf = "n\r\nv\r\nsite.example/\r\n0\r\n0\r\n0\r\n0\r\n0\r\n*\r\n";
   profile_.Write(Cookies("clean.txt"), crlf);
   profile_.Write(Low("evil.txt"), Record("f", "ads.net/") + Record("g", "a.ads.net/"));
+  // Blank lines behind the last record keep nothing: the file goes.
+  profile_.Write(Low("blank-end.txt"), Record("h", "ads.net/") + "\r\n\n");
 
-  EXPECT_EQ(Scan(), 5);
-  EXPECT_EQ(Clean(), 5);
+  EXPECT_EQ(Scan(), 6);
+  EXPECT_EQ(Clean(), 6);
   EXPECT_EQ(profile_.Read(Cookies("mixed.txt")),
             Record("b", "news.example.org/") + Record("d", "shop.example/"));
   EXPECT_FALSE(profile_.Exists(Cookies("evil.txt")));
   EXPECT_FALSE(profile_.Exists(Low("evil.txt")));
+  EXPECT_FALSE(profile_.Exists(Low("blank-end.txt")));
   EXPECT_EQ(profile_.Read(Cookies("clean.txt")), crlf);
   EXPECT_EQ(Scan(), 0);
   EXPECT_EQ(Clean(), 0);

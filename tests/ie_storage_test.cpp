@@ -256,7 +256,7 @@ TEST(CacheIndex, RealIndexFilesAreWalkedWholeAndHoldNoStorageEntries) {
                {"msie/nfury-index.dat", 984}};
   for (const auto& real : files) {
     SCOPED_TRACE(real.name);
-    tree.CopyRealData(real.name, "index.dat");
+    tree.CopyTestData(real.name, "index.dat");
     CCacheIndex index;
     ASSERT_TRUE(index.Open(tree.Path("index.dat")));
     const char *url, *subfolder, *file;
@@ -443,8 +443,8 @@ TEST_F(IEStorage, NamesThatLeaveTheStorageFolderAreNeverReadOrDeleted) {
 
 TEST_F(IEStorage, MissingFoldersAndRealIndexFilesGiveNothing) {
   EXPECT_EQ(Scan(), 0);
-  profile_.CopyRealData("msie/content-ie5-index.dat", std::string(kFolders[3]) + "index.dat");
-  profile_.CopyRealData("msie/nfury-index.dat", std::string(kFolders[1]) + "index.dat");
+  profile_.CopyTestData("msie/content-ie5-index.dat", std::string(kFolders[3]) + "index.dat");
+  profile_.CopyTestData("msie/nfury-index.dat", std::string(kFolders[1]) + "index.dat");
   filter_ = CCookieFilter(L"*\n");
   EXPECT_EQ(Scan(), 0);
   EXPECT_EQ(Clean(), 0);

@@ -20,7 +20,7 @@ if(WIN32)
   # The main window's version check asks a throw-away server on 127.0.0.1.
   find_program(TS_PYTHON3 python3 REQUIRED)
   set_target_properties(ui_tests PROPERTIES CROSSCOMPILING_EMULATOR
-    "${TS_PYTHON3};${CMAKE_CURRENT_SOURCE_DIR}/support/http_fixture.py;${CMAKE_CROSSCOMPILING_EMULATOR}")
+    "${TS_PYTHON3};${CMAKE_CURRENT_SOURCE_DIR}/support/http_fixture.py;${PROJECT_VERSION};${CMAKE_CROSSCOMPILING_EMULATOR}")
 endif()
 
 # Pictures of the windows (scripts/screenshots), not a test.

@@ -8,6 +8,7 @@
 #include <cstring>
 
 #include "app/settings.h"
+#include "app/version.h"
 #include "platform/platform.h"
 #include "scan/scanner.h"
 #include "res/resource.h"
@@ -17,6 +18,7 @@
 #include "ui/system_calls.h"
 #include "update/version_reply.h"
 #include "ui_support.h"
+#include "version.rh"
 
 namespace {
 
@@ -124,7 +126,7 @@ TEST_F(MainWindow, SummaryWording) {
 
 TEST_F(MainWindow, WindowIsTheTemplateWithTheUpdateLinkHidden) {
   const HWND window = Open();
-  EXPECT_EQ(WindowText(window), L"Trackscrub 2.6.41");
+  EXPECT_EQ(WindowText(window), L"" TS_MAIN_CAPTION);
   EXPECT_EQ(Text(IDC_DETAILS), L"&Details...");
   EXPECT_EQ(Text(IDC_CLEAN_NOW), L"&Clean Now");
   EXPECT_EQ(Text(IDC_OPTIONS), L"&Options...");
@@ -415,7 +417,8 @@ TEST_F(MainWindow, DueVersionCheckStartsAndRecordsItsMinute) {
   Open();
   ASSERT_NE(intro_.version_check(), nullptr);
   EXPECT_EQ(intro_.version_check()->url().rfind(
-                "http://update.trackscrub.example/versioncheck.asp?product=trackscrub&version=2.6.0.41&os=",
+                std::string("http://update.trackscrub.example/versioncheck.asp?product=trackscrub&version=") +
+                    kProgramVersion + "&os=",
                 0),
             0u);
   EXPECT_GE(ui::ReadAppProfileInt(ui::kSectionSettings, ui::kEntryLastVersionCheck, 0), now);

@@ -6,7 +6,9 @@
 #include <string>
 #include <vector>
 
+#include "app/version.h"
 #include "platform/platform.h"
+#include "version.rh"
 #include "res/resource.h"
 #include "ui/program.h"
 #include "ui/system_calls.h"
@@ -18,14 +20,14 @@ using StartUp = UiTest;
 
 TEST_F(StartUp, NoArgumentsRunsTheMainWindowUntilExit) {
   int runs = 0;
-  WhileDialogOpen(L"Trackscrub 2.6.41", [](HWND main_window) { Click(main_window, IDOK); },
+  WhileDialogOpen(L"" TS_MAIN_CAPTION, [](HWND main_window) { Click(main_window, IDOK); },
                   [&] { runs += ui::RunProgram(L"") == 0 ? 1 : 0; });
   EXPECT_EQ(runs, 1);
 }
 
 TEST_F(StartUp, AutoFollowedByABlankOpensTheMainWindowWhichEscapeEnds) {
   WhileDialogOpen(
-      L"Trackscrub 2.6.41",
+      L"" TS_MAIN_CAPTION,
       [](HWND main_window) {
         SendMessageW(main_window, WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED), 0);
       },
@@ -63,12 +65,15 @@ TEST(ProgramResources, VersionResourceSaysTwoSixZeroFortyOne) {
   VS_FIXEDFILEINFO* fixed = nullptr;
   UINT length = 0;
   ASSERT_TRUE(VerQueryValueW(info.data(), L"\\", reinterpret_cast<void**>(&fixed), &length));
-  EXPECT_EQ(fixed->dwFileVersionMS, static_cast<DWORD>(MAKELONG(6, 2)));
-  EXPECT_EQ(fixed->dwFileVersionLS, static_cast<DWORD>(MAKELONG(41, 0)));
+  const std::string numbers = std::to_string(HIWORD(fixed->dwFileVersionMS)) + '.' +
+                              std::to_string(LOWORD(fixed->dwFileVersionMS)) + '.' +
+                              std::to_string(HIWORD(fixed->dwFileVersionLS)) + '.' +
+                              std::to_string(LOWORD(fixed->dwFileVersionLS));
+  EXPECT_EQ(numbers, kProgramVersion);
   wchar_t* text = nullptr;
   ASSERT_TRUE(VerQueryValueW(info.data(), L"\\StringFileInfo\\040904b0\\FileVersion",
                              reinterpret_cast<void**>(&text), &length));
-  EXPECT_STREQ(text, L"2.6.0.41");
+  EXPECT_EQ(platform::Utf8FromWide(text), kProgramVersion);
 }
 
 TEST(ProgramResources, ManifestAsksForNoElevationAndCommonControlsSix) {

@@ -5,5 +5,5 @@ if(WIN32)
   ts_gtest(version_check_tests version_check_test.cpp LIBS ts_update_worker)
   find_program(TS_PYTHON3 python3 REQUIRED)
   set_target_properties(version_check_tests PROPERTIES CROSSCOMPILING_EMULATOR
-    "${TS_PYTHON3};${CMAKE_CURRENT_SOURCE_DIR}/support/http_fixture.py;${CMAKE_CROSSCOMPILING_EMULATOR}")
+    "${TS_PYTHON3};${CMAKE_CURRENT_SOURCE_DIR}/support/http_fixture.py;${PROJECT_VERSION};${CMAKE_CROSSCOMPILING_EMULATOR}")
 endif()

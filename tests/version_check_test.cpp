@@ -81,7 +81,8 @@ TEST(VersionCheckWorker, NewerBuildReachesTheWindow) {
   CVersionCheck check;
   check.Start(Host("TS_HTTP_PORT").c_str(), "update/versioncheck.asp", kUpdateProduct,
               kProgramVersion, receiver.window());
-  EXPECT_NE(check.url().find("/update/versioncheck.asp?product=trackscrub&version=2.6.0.41&os="),
+  EXPECT_NE(check.url().find(std::string("/update/versioncheck.asp?product=trackscrub&version=") +
+                            kProgramVersion + "&os="),
             std::string::npos);
   const Received& got = receiver.Wait(20000);
   EXPECT_EQ(got.count, 1);

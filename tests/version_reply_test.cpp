@@ -21,7 +21,7 @@ Reply Check(const std::string& text, uint32_t current = 41) {
 }  // namespace
 
 TEST(VersionCheck, ParseBuildTakesTheFourthNumber) {
-  EXPECT_EQ(ParseBuild("2.6.0.41"), 41u);
+  EXPECT_EQ(ParseBuild("3.1.4.59"), 59u);
   EXPECT_EQ(ParseBuild("3.0"), 0u);
   EXPECT_EQ(ParseBuild(""), 0u);
   EXPECT_EQ(ParseBuild("1.2.3.4 trailing"), 4u);
@@ -37,8 +37,8 @@ TEST(VersionCheck, RequestAddress) {
   os.service_pack_minor = 0;
   os.processors = 2;
   os.architecture = 0;
-  EXPECT_EQ(FormatVersionCheckUrl(kUpdateHost, kUpdatePath, kUpdateProduct, "2.6.0.41", os),
-            "http://update.trackscrub.example/versioncheck.asp?product=trackscrub&version=2.6.0.41"
+  EXPECT_EQ(FormatVersionCheckUrl(kUpdateHost, kUpdatePath, kUpdateProduct, "3.1.4.59", os),
+            "http://update.trackscrub.example/versioncheck.asp?product=trackscrub&version=3.1.4.59"
             "&os=5.1.2600.3.0.2.0");
   EXPECT_EQ(FormatVersionCheckUrl(std::string(300, 'h'), "p", "x", "1", os).size(), 255u);
 }
@@ -78,10 +78,16 @@ TEST(VersionCheck, BinaryRepliesAreReadWithinTheirBytes) {
   for (int i = 0; i < 1023; ++i) junk += static_cast<char>((i * 37) % 256);
   EXPECT_FALSE(Check(junk).ok);
   EXPECT_FALSE(Check(std::string(1023, 'x')).ok);
-  const std::string with_nul("ZR4K-VERSIONRESPONSE\n2.6.1.42\nhttp://a\0b\n", 41);
-  const Reply r = Check(with_nul);
-  ASSERT_TRUE(r.ok);
-  EXPECT_EQ(r.address, "http://a");
+  // The reply is text up to its first NUL: a NUL before the third line feed cuts a line.
+  const struct {
+    std::string reply;
+    bool ok;
+  } nuls[] = {
+      {std::string("ZR4K-VERSIONRESPONSE\n2.6.1.42\nhttp://a\0b\n", 41), false},
+      {std::string("ZR4K-VERSIONRESPONSE\n2.6.1.42\0\nhttp://a\n", 40), false},
+      {std::string("ZR4K-VERSIONRESPONSE\n2.6.1.42\nhttp://a\n\0rest", 44), true},
+  };
+  for (const auto& c : nuls) EXPECT_EQ(Check(c.reply).ok, c.ok) << c.reply.size();
   const Reply control = Check("ZR4K-VERSIONRESPONSE\n2.6.1.42\nhttp://a\x01\x7f" "b\n");
   ASSERT_TRUE(control.ok);
   EXPECT_EQ(control.address, "http://a\x01\x7f" "b");

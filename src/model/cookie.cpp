@@ -108,7 +108,14 @@ std::wstring CIECookie::GetExpires() const {
 // ---- CFirefoxCookie
 
 std::wstring CFirefoxCookie::GetExpires() const {
-  return FormatTimeLeft(ParseInt64(m_strExpires) - platform::CurrentCalendarTime());
+  // Any 64-bit number may stand in the file: a span beyond the 64-bit range is held at
+  // its end ("soon" for the far past, the most years for the far future).
+  const int64_t expiry = ParseInt64(m_strExpires);
+  int64_t span = 0;
+  if (__builtin_sub_overflow(expiry, platform::CurrentCalendarTime(), &span)) {
+    span = expiry < 0 ? std::numeric_limits<int64_t>::min() : std::numeric_limits<int64_t>::max();
+  }
+  return FormatTimeLeft(span);
 }
 
 // ---- CChromeCookie

@@ -6,5 +6,6 @@
 
 // UTC FILETIME -> local FILETIME -> broken-down local time -> seconds since 1970
 // (the runtime's local-time conversion, daylight saving left to it). A year
-// before 1900 gives 0. False when a step fails or the result is -1.
+// before 1900, or a local time before the calendar's start, gives 0. False when a
+// step fails or the result is -1.
 bool CalendarTimeFromFileTime(uint64_t filetime, int64_t* seconds);

@@ -31,7 +31,7 @@ class CVersionCheck {
   // The request address of the started check.
   std::string url() const;
 
-  // The fourth number of a version text ("2.6.0.41" gives 41); 0 without four.
+  // The fourth number of a version text ("3.1.4.59" gives 59); 0 without four.
   static uint32_t ParseBuild(const char* version) { return ::ParseBuild(version); }
 
   static constexpr DWORD kStopWaitMs = 1500;

@@ -1,5 +1,6 @@
 #include "update/version_reply.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 
@@ -22,7 +23,8 @@ std::string FormatVersionCheckUrl(const std::string& host, const std::string& pa
 
 bool CheckVersionReply(const char* data, size_t size, uint32_t current_build,
                        uint32_t* new_build, std::string* address) {
-  const std::string reply(data, size);
+  // The reply is text: it ends at its first NUL, and its three lines must end before.
+  const std::string reply(data, static_cast<size_t>(std::find(data, data + size, '\0') - data));
   const size_t end1 = reply.find('\n');
   if (end1 == std::string::npos) return false;
   const size_t end2 = reply.find('\n', end1 + 1);
@@ -30,15 +32,13 @@ bool CheckVersionReply(const char* data, size_t size, uint32_t current_build,
   const size_t end3 = reply.find('\n', end2 + 1);
   if (end3 == std::string::npos) return false;
   if (reply.compare(0, end1, kReplyMagic) != 0) return false;
-  // The version line ends at its LF or at a NUL, as a C string would.
-  std::string version = reply.substr(end1 + 1, end2 - end1 - 1);
-  version.resize(std::strlen(version.c_str()));
+  const std::string version = reply.substr(end1 + 1, end2 - end1 - 1);
   const uint32_t build = ParseBuild(version.c_str());
   if (build <= current_build) return false;
   const std::string line3 = reply.substr(end2 + 1, end3 - end2 - 1);
   if (line3.compare(0, 7, "http://") != 0 && line3.compare(0, 8, "https://") != 0) return false;
   *new_build = build;
-  *address = line3.substr(0, line3.find_first_of(std::string("\t\r \0", 4)));
+  *address = line3.substr(0, line3.find_first_of("\t\r "));
   return true;
 }
 

@@ -1,10 +1,12 @@
 #!/usr/bin/env python3
 """Runs a command beside a throw-away update server on 127.0.0.1.
 
+    http_fixture.py <current version, a.b.c.d> <command...>
+
 The port is in $TS_HTTP_PORT; $TS_HTTP_DOWN_PORT names a port where nothing
 listens. Replies by the first path component:
-  /update/...  a newer build (2.6.1.42) with an address
-  /same/...    the current build (2.6.0.41)
+  /update/...  a newer build (the next build number) with an address
+  /same/...    the current build
   /stall/...   headers and a few bytes, then nothing for a long time
   anything else: 404"""
 import http.server
@@ -15,9 +17,13 @@ import sys
 import threading
 import time
 
+CURRENT = sys.argv[1].split(".")
+NEWER = CURRENT[:3] + [str(int(CURRENT[3]) + 1)]
 REPLIES = {
-    "update": b"ZR4K-VERSIONRESPONSE\n2.6.1.42\nhttp://download.trackscrub.example/setup.exe \r\n",
-    "same": b"ZR4K-VERSIONRESPONSE\n2.6.0.41\nhttp://download.trackscrub.example/setup.exe\n",
+    "update": b"ZR4K-VERSIONRESPONSE\n%s\nhttp://download.trackscrub.example/setup.exe \r\n"
+              % ".".join(NEWER).encode(),
+    "same": b"ZR4K-VERSIONRESPONSE\n%s\nhttp://download.trackscrub.example/setup.exe\n"
+            % ".".join(CURRENT).encode(),
 }
 
 
@@ -56,4 +62,4 @@ server.daemon_threads = True
 threading.Thread(target=server.serve_forever, daemon=True).start()
 env = dict(os.environ, TS_HTTP_PORT=str(server.server_address[1]),
            TS_HTTP_DOWN_PORT=str(free_port()))
-sys.exit(subprocess.call(sys.argv[1:], env=env))
+sys.exit(subprocess.call(sys.argv[2:], env=env))

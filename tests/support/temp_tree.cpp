@@ -61,8 +61,8 @@ bool TempTree::Exists(const std::string& relative) const { return fs::exists(Nat
 
 void TempTree::MakeDir(const std::string& relative) const { fs::create_directories(Native(relative)); }
 
-void TempTree::CopyRealData(const std::string& name, const std::string& relative) const {
-  const fs::path source = fs::path(TS_REALDATA_DIR) / name;
+void TempTree::CopyTestData(const std::string& name, const std::string& relative) const {
+  const fs::path source = fs::path(TS_TEST_DATA_DIR) / name;
   const fs::path target = Native(relative);
   fs::create_directories(target.parent_path());
   fs::copy_file(source, target, fs::copy_options::overwrite_existing);

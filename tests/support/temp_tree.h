@@ -21,8 +21,8 @@ class TempTree {
   std::string Read(const std::string& relative) const;
   bool Exists(const std::string& relative) const;
   void MakeDir(const std::string& relative) const;
-  // Copies a file from the shared collection of real browser files.
-  void CopyRealData(const std::string& name, const std::string& relative) const;
+  // Copies a file written by a real browser (tests/data) to `relative`.
+  void CopyTestData(const std::string& name, const std::string& relative) const;
 
  private:
   std::filesystem::path root_;

@@ -1,4 +1,4 @@
-// Firefox (Parts 3.4 and 3.5): the profiles listed in "profiles.ini", and in each
+// Firefox: the profiles listed in "profiles.ini", and in each
 // profile the cookie file "cookies.txt", the cookie database "cookies.sqlite" and
 // the DOM storage database "webappsstore.sqlite". The store entries
 // ProcessFirefoxCookies and ProcessFirefoxUserdata are declared in stores/stores.h;

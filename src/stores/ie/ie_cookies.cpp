@@ -44,7 +44,9 @@ int ProcessIECookieFile(const std::wstring& path, const CCookieFilter& filter,
   }
   if (!clean) return count;
 
-  if (items.empty() && unread_rest.empty()) {
+  // Line ends and blanks behind the last record keep nothing.
+  const bool nothing_unread = unread_rest.find_first_not_of(" \t\r\n") == std::string::npos;
+  if (items.empty() && nothing_unread) {
     platform::RemoveFile(path);
   } else if (changed) {
     try {

@@ -3,7 +3,7 @@
 // an item and ask the filter, and in a clean pass delete each evil row with the
 // store's DELETE statement.
 //
-// Beyond the Part:
+// Beyond opening, reading and deleting:
 //  - the file must exist; it is never created (Database::OpenExisting);
 //  - a clean pass runs all DELETEs of one database in one transaction (BEGIN
 //    IMMEDIATE ... COMMIT), begun at the first evil row; a DELETE counts only when
