@@ -48,8 +48,26 @@ std::optional<LRESULT> CResizingDialog::OnMessage(UINT message, WPARAM wparam, L
   }
 }
 
+void CResizingDialog::OnDpiChanged(UINT old_dpi) {
+  min_width_ = MulDiv(min_width_, static_cast<int>(dpi()), static_cast<int>(old_dpi));
+  min_height_ = MulDiv(min_height_, static_cast<int>(dpi()), static_cast<int>(old_dpi));
+  RECT client = {};
+  GetClientRect(hwnd(), &client);
+  last_width_ = client.right;
+  last_height_ = client.bottom;
+}
+
+SIZE CResizingDialog::GripSize() const {
+  return {SystemMetric(SM_CXHSCROLL, dpi()), SystemMetric(SM_CYVSCROLL, dpi())};
+}
+
 void CResizingDialog::OnSize(UINT type, int cx, int cy) {
   if (type == SIZE_MINIMIZED) return;
+  if (rescaling()) {
+    last_width_ = cx;
+    last_height_ = cy;
+    return;
+  }
   const int dx = cx - last_width_;
   const int dy = cy - last_height_;
   if (last_width_ != 0) {
@@ -86,8 +104,8 @@ void CResizingDialog::OnPaint() {
   if (grip_ && dc != nullptr) {
     RECT client = {};
     GetClientRect(hwnd(), &client);
-    grip_rect_ = {client.right - GetSystemMetrics(SM_CXHSCROLL),
-                  client.bottom - GetSystemMetrics(SM_CYVSCROLL), client.right, client.bottom};
+    const SIZE grip = GripSize();
+    grip_rect_ = {client.right - grip.cx, client.bottom - grip.cy, client.right, client.bottom};
     DrawFrameControl(dc, &grip_rect_, DFC_SCROLL, DFCS_SCROLLSIZEGRIP);
   }
   EndPaint(hwnd(), &paint);
@@ -98,8 +116,8 @@ LRESULT CResizingDialog::OnNcHitTest(WPARAM wparam, LPARAM lparam) {
   if (hit != HTCLIENT || !grip_) return hit;
   RECT window = {};
   GetWindowRect(hwnd(), &window);
-  const RECT corner = {window.right - GetSystemMetrics(SM_CXHSCROLL),
-                       window.bottom - GetSystemMetrics(SM_CYVSCROLL), window.right,
+  const SIZE grip = GripSize();
+  const RECT corner = {window.right - grip.cx, window.bottom - grip.cy, window.right,
                        window.bottom};
   const POINT cursor = {static_cast<short>(LOWORD(lparam)), static_cast<short>(HIWORD(lparam))};
   return PtInRect(&corner, cursor) ? HTBOTTOMRIGHT : hit;

@@ -27,18 +27,23 @@ class CResizingDialog : public Dialog {
   void AddAnchor(int id, int flags);
 
   // The smallest window size (pixels) the user can drag to: the size the window
-  // opened with; 0 before the window exists and after it is destroyed.
+  // opened with, scaled when it moves to a monitor of another DPI; 0 before the
+  // window exists and after it is destroyed.
   SIZE minimum_track_size() const { return {min_width_, min_height_}; }
 
  protected:
   BOOL OnInitDialog() override;
   std::optional<LRESULT> OnMessage(UINT message, WPARAM wparam, LPARAM lparam) override;
-  // WM_SIZE: moves the anchored controls by the change since the previous size.
+  // WM_SIZE: moves the anchored controls by the change since the previous size
+  // (not while the window is scaled to a new DPI: the controls are scaled with it).
   virtual void OnSize(UINT type, int cx, int cy);
+  void OnDpiChanged(UINT old_dpi) override;
 
  private:
   void OnPaint();
   LRESULT OnNcHitTest(WPARAM wparam, LPARAM lparam);
+  // The size grip's width and height at the window's DPI.
+  SIZE GripSize() const;
 
   bool grip_ = true;
   int min_width_ = 0;
