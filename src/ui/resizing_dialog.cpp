@@ -28,7 +28,9 @@ BOOL CResizingDialog::OnInitDialog() {
 std::optional<LRESULT> CResizingDialog::OnMessage(UINT message, WPARAM wparam, LPARAM lparam) {
   switch (message) {
     case WM_GETMINMAXINFO:
-      if (min_width_ == 0) return std::nullopt;
+      // While the window is scaled to a new DPI, the minimum it opened with at
+      // the old one does not hold.
+      if (min_width_ == 0 || rescaling()) return std::nullopt;
       reinterpret_cast<MINMAXINFO*>(lparam)->ptMinTrackSize = {min_width_, min_height_};
       return 0;
     case WM_SIZE:
