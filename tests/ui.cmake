@@ -23,6 +23,8 @@ if(WIN32)
   set_target_properties(ui_tests PROPERTIES CROSSCOMPILING_EMULATOR
     "${TS_PYTHON3};${CMAKE_CURRENT_SOURCE_DIR}/support/http_fixture.py;${CMAKE_CROSSCOMPILING_EMULATOR}")
 
+  # Wine's default DPI is 96 (cmake/wine-run.sh); the tests check that they run at it.
+  set_tests_properties(ui_tests PROPERTIES ENVIRONMENT "TS_TEST_DPI=96")
   # The same tests at 150 % display scaling (144 DPI): a Wine prefix and server of
   # their own, so that both runs can go side by side.
   set(dpi144 "TS_WINEPREFIX=${PROJECT_SOURCE_DIR}/out/wineprefix-144dpi;TS_WINE_DPI=144")

@@ -21,16 +21,6 @@
 
 namespace {
 
-int IconSide(HICON icon) {
-  ICONINFO info = {};
-  if (icon == nullptr || !GetIconInfo(icon, &info)) return 0;
-  BITMAP bitmap = {};
-  GetObjectW(info.hbmColor != nullptr ? info.hbmColor : info.hbmMask, sizeof bitmap, &bitmap);
-  if (info.hbmColor != nullptr) DeleteObject(info.hbmColor);
-  DeleteObject(info.hbmMask);
-  return bitmap.bmWidth;
-}
-
 int ShownIconSide(HWND dialog, int id) {
   return IconSide(reinterpret_cast<HICON>(SendDlgItemMessageW(dialog, id, STM_GETICON, 0, 0)));
 }
@@ -122,7 +112,7 @@ TEST_F(DisplayScale, PixelSizesFollowTheDpiAndAMoveToAnotherScale) {
     const HWND hwnd = dialog->hwnd();
     ShowWindow(hwnd, SW_SHOW);
     const UINT dpi = ui::WindowDpi(hwnd);
-    // The run at 144 DPI says so; Wine takes its DPI from the prefix.
+    // Each run says at which DPI its Wine server was started.
     if (const char* want = std::getenv("TS_TEST_DPI")) {
       EXPECT_EQ(dpi, std::strtoul(want, nullptr, 10));
     }
