@@ -163,6 +163,8 @@ std::optional<LRESULT> Dialog::OnMessage(UINT, WPARAM, LPARAM) { return std::nul
 INT_PTR Dialog::Dispatch(UINT message, WPARAM wparam, LPARAM lparam) {
   switch (message) {
     case WM_INITDIALOG:
+      // A window made again by the same object starts with its template's font.
+      scaled_font_.reset();
       dpi_ = WindowDpi(hwnd_);
       return OnInitDialog();
     case WM_GETFONT:
