@@ -153,6 +153,13 @@ TEST_F(DisplayScale, PixelSizesFollowTheDpiAndAMoveToAnotherScale) {
         EXPECT_NEAR(after[i].bottom, before[i].bottom * factor, 1.0) << window << " control " << i;
       }
     }
+    // Enlarged at the new scale, a resizing dialog's OK button follows the corner.
+    const RECT ok = ControlRect(hwnd, IDOK);
+    SetWindowPos(hwnd, nullptr, 0, 0, now.right - now.left + 30, now.bottom - now.top + 20,
+                 SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+    const RECT moved = ControlRect(hwnd, IDOK);
+    EXPECT_EQ(moved.left - ok.left, window == kMain ? 0 : 30) << window;
+    EXPECT_EQ(moved.top - ok.top, window == kMain ? 0 : 20) << window;
   }
 }
 

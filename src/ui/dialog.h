@@ -68,7 +68,8 @@ class Dialog {
   // After the window has moved to a monitor of another DPI and its font, icons and
   // controls have been scaled: whatever else the dialog sizes in pixels.
   virtual void OnDpiChanged(UINT /*old_dpi*/) {}
-  // True while WM_DPICHANGED moves and scales the window and its controls.
+  // True while WM_DPICHANGED moves and scales the window and its controls (which
+  // are placed from where they were before it, whatever WM_SIZE did meanwhile).
   bool rescaling() const { return rescaling_; }
 
   // Sets the icon resource `id` as the window's big and small icon at its DPI (and

@@ -53,10 +53,6 @@ std::optional<LRESULT> CResizingDialog::OnMessage(UINT message, WPARAM wparam, L
 void CResizingDialog::OnDpiChanged(UINT old_dpi) {
   min_width_ = MulDiv(min_width_, static_cast<int>(dpi()), static_cast<int>(old_dpi));
   min_height_ = MulDiv(min_height_, static_cast<int>(dpi()), static_cast<int>(old_dpi));
-  RECT client = {};
-  GetClientRect(hwnd(), &client);
-  last_width_ = client.right;
-  last_height_ = client.bottom;
 }
 
 SIZE CResizingDialog::GripSize() const {
@@ -65,11 +61,6 @@ SIZE CResizingDialog::GripSize() const {
 
 void CResizingDialog::OnSize(UINT type, int cx, int cy) {
   if (type == SIZE_MINIMIZED) return;
-  if (rescaling()) {
-    last_width_ = cx;
-    last_height_ = cy;
-    return;
-  }
   const int dx = cx - last_width_;
   const int dy = cy - last_height_;
   if (last_width_ != 0) {

@@ -34,8 +34,7 @@ class CResizingDialog : public Dialog {
  protected:
   BOOL OnInitDialog() override;
   std::optional<LRESULT> OnMessage(UINT message, WPARAM wparam, LPARAM lparam) override;
-  // WM_SIZE: moves the anchored controls by the change since the previous size
-  // (not while the window is scaled to a new DPI: the controls are scaled with it).
+  // WM_SIZE: moves the anchored controls by the change since the previous size.
   virtual void OnSize(UINT type, int cx, int cy);
   void OnDpiChanged(UINT old_dpi) override;
 
