@@ -142,16 +142,16 @@ ICONS = {
 
 def render(layers, size):
     """Rows of (r, g, b, a) bytes, top row first."""
-    SUPER = samples(size)
+    n = samples(size)
     rows = []
     for py in range(size):
         row = []
         for px in range(size):
             acc = [0.0, 0.0, 0.0, 0.0]
-            for sy in range(SUPER):
-                for sx in range(SUPER):
-                    x = (px + (sx + 0.5) / SUPER) / size
-                    y = (py + (sy + 0.5) / SUPER) / size
+            for sy in range(n):
+                for sx in range(n):
+                    x = (px + (sx + 0.5) / n) / size
+                    y = (py + (sy + 0.5) / n) / size
                     colour = (0, 0, 0, 0)
                     for inside, paint in layers:
                         if inside(x, y):
@@ -160,8 +160,8 @@ def render(layers, size):
                     for i in range(3):
                         acc[i] += colour[i] * colour[3]
                     acc[3] += colour[3]
-            n = SUPER * SUPER
-            a = acc[3] / n
+            count = n * n
+            a = acc[3] / count
             if a == 0:
                 row.append((0, 0, 0, 0))
             else:
