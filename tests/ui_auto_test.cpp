@@ -8,6 +8,7 @@
 #include "app/settings.h"
 #include "ui/fake_dlg.h"
 #include "ui/system_calls.h"
+#include "ui/dpi.h"
 #include "ui_support.h"
 
 namespace {
@@ -81,7 +82,8 @@ TEST_F(AutomaticRun, RemovalsAreReportedByIconAndBalloon) {
   EXPECT_EQ(add.uID, 0u);
   EXPECT_EQ(add.uFlags, static_cast<UINT>(NIF_MESSAGE | NIF_ICON | NIF_TIP));
   EXPECT_EQ(add.uCallbackMessage, RegisterWindowMessageW(L"Trackscrub.Notify"));
-  EXPECT_NE(add.hIcon, nullptr);
+  // A small icon at the display's scale (16 pixels at 96 DPI).
+  EXPECT_NEAR(IconSide(add.hIcon), 16 * ui::WindowDpi(run_.hwnd()) / 96.0, 1.0);
   EXPECT_STREQ(add.szTip, L"Trackscrub");
   EXPECT_EQ(add.cbSize, static_cast<DWORD>(NOTIFYICONDATAW_V3_SIZE));
 

@@ -76,7 +76,7 @@ TEST(ProgramResources, VersionResourceSaysTwoSixZeroFortyOne) {
   EXPECT_EQ(platform::Utf8FromWide(text), kProgramVersion);
 }
 
-TEST(ProgramResources, ManifestAsksForNoElevationAndCommonControlsSix) {
+TEST(ProgramResources, ManifestAsksForNoElevationCommonControlsSixAndPerMonitorDpi) {
   const HMODULE program =
       LoadLibraryExW(ProgramPath().c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE | LOAD_LIBRARY_AS_IMAGE_RESOURCE);
   ASSERT_NE(program, nullptr);
@@ -87,6 +87,8 @@ TEST(ProgramResources, ManifestAsksForNoElevationAndCommonControlsSix) {
   EXPECT_NE(manifest.find("level=\"asInvoker\""), std::string::npos);
   EXPECT_NE(manifest.find("name=\"Microsoft.Windows.Common-Controls\" version=\"6.0.0.0\""),
             std::string::npos);
+  EXPECT_NE(manifest.find(">PerMonitorV2, PerMonitor</dpiAwareness>"), std::string::npos);
+  EXPECT_NE(manifest.find(">true/pm</dpiAware>"), std::string::npos);
   for (const int icon : {IDI_APPLICATION_ICON, IDI_IE, IDI_FIREFOX, IDI_SAFARI, IDI_CHROME, IDI_FLASH}) {
     EXPECT_NE(FindResourceW(program, MAKEINTRESOURCEW(icon), RT_GROUP_ICON), nullptr) << icon;
   }

@@ -129,6 +129,16 @@ RECT ControlRect(HWND dialog, int id) {
   return rect;
 }
 
+int IconSide(HICON icon) {
+  ICONINFO info = {};
+  if (icon == nullptr || !GetIconInfo(icon, &info)) return 0;
+  BITMAP bitmap = {};
+  GetObjectW(info.hbmColor != nullptr ? info.hbmColor : info.hbmMask, sizeof bitmap, &bitmap);
+  if (info.hbmColor != nullptr) DeleteObject(info.hbmColor);
+  DeleteObject(info.hbmMask);
+  return bitmap.bmWidth;
+}
+
 RECT DialogUnits(HWND dialog, int x, int y, int cx, int cy) {
   // The dialog manager converts the position and the size each on its own.
   RECT units = {x, y, cx, cy};

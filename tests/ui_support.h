@@ -64,6 +64,8 @@ void SelectComboEntry(HWND dialog, int id, int index);
 std::wstring WindowText(HWND hwnd);
 // A control's rectangle in its dialog's client coordinates.
 RECT ControlRect(HWND dialog, int id);
+// The width in pixels of an icon's image; 0 for no icon.
+int IconSide(HICON icon);
 // A rectangle in dialog units converted to the dialog's pixels.
 RECT DialogUnits(HWND dialog, int x, int y, int cx, int cy);
 

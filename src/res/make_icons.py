@@ -1,6 +1,8 @@
 #!/usr/bin/env python3
-"""Draws the program's icons and writes them as .ico files (16, 32 and 48 pixels,
-32-bit colour with alpha) next to this script.
+"""Draws the program's icons and writes them as .ico files next to this script:
+every size Windows asks for from 100 % to 200 % display scaling (16, 20, 24, 32,
+40, 48 and 64 pixels, 32-bit colour with alpha) and a 256-pixel image stored as
+PNG, from which the sizes in between are scaled down.
 
     128 trackscrub.ico  the program: a cookie with a green tick
     129 ie.ico          Internet Explorer: a blue disc with a gold ring
@@ -14,9 +16,15 @@ Run it again after changing a drawing; the .ico files are committed.
 import math
 import os
 import struct
+import zlib
 
-SIZES = (16, 32, 48)
-SUPER = 4  # samples per pixel along each axis
+SIZES = (16, 20, 24, 32, 40, 48, 64, 256)
+PNG_FROM = 256  # images this large are stored as PNG
+
+
+def samples(size):
+    """Samples per pixel along each axis: fewer where pixels are small already."""
+    return 4 if size <= 64 else 2
 
 
 def blend(dst, src):
@@ -134,15 +142,16 @@ ICONS = {
 
 def render(layers, size):
     """Rows of (r, g, b, a) bytes, top row first."""
+    n = samples(size)
     rows = []
     for py in range(size):
         row = []
         for px in range(size):
             acc = [0.0, 0.0, 0.0, 0.0]
-            for sy in range(SUPER):
-                for sx in range(SUPER):
-                    x = (px + (sx + 0.5) / SUPER) / size
-                    y = (py + (sy + 0.5) / SUPER) / size
+            for sy in range(n):
+                for sx in range(n):
+                    x = (px + (sx + 0.5) / n) / size
+                    y = (py + (sy + 0.5) / n) / size
                     colour = (0, 0, 0, 0)
                     for inside, paint in layers:
                         if inside(x, y):
@@ -151,8 +160,8 @@ def render(layers, size):
                     for i in range(3):
                         acc[i] += colour[i] * colour[3]
                     acc[3] += colour[3]
-            n = SUPER * SUPER
-            a = acc[3] / n
+            count = n * n
+            a = acc[3] / count
             if a == 0:
                 row.append((0, 0, 0, 0))
             else:
@@ -177,12 +186,25 @@ def bmp_entry(rows, size):
     return header + pixels + mask
 
 
+def png_entry(rows, size):
+    """One icon image as a PNG file: 8-bit RGBA, no filtering."""
+    def chunk(kind, data):
+        return (struct.pack(">I", len(data)) + kind + data +
+                struct.pack(">I", zlib.crc32(kind + data) & 0xFFFFFFFF))
+    raw = b"".join(b"\0" + bytes(c for pixel in row for c in pixel) for row in rows)
+    return (b"\x89PNG\r\n\x1a\n" +
+            chunk(b"IHDR", struct.pack(">IIBBBBB", size, size, 8, 6, 0, 0, 0)) +
+            chunk(b"IDAT", zlib.compress(raw, 9)) + chunk(b"IEND", b""))
+
+
 def write_ico(path, layers):
-    images = [bmp_entry(render(layers, size), size) for size in SIZES]
+    images = [(png_entry if size >= PNG_FROM else bmp_entry)(render(layers, size), size)
+              for size in SIZES]
     out = struct.pack("<HHH", 0, 1, len(images))
     offset = 6 + 16 * len(images)
     for size, image in zip(SIZES, images):
-        out += struct.pack("<BBBBHHII", size, size, 0, 0, 1, 32, len(image), offset)
+        # A side of 256 is written as 0.
+        out += struct.pack("<BBBBHHII", size % 256, size % 256, 0, 0, 1, 32, len(image), offset)
         offset += len(image)
     out += b"".join(images)
     with open(path, "wb") as f:

@@ -81,18 +81,31 @@ void CConfigDlg::AddBrowserRows() {
                                         i, SwitchControl(i));
     SetWindowPos(check, after, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
     after = check;
-    const HWND icon =
-        CreateRowControl(hwnd(), L"Static", nullptr, SS_ICON, kIconPlace, i, IconControl(i));
-    SendMessageW(icon, STM_SETICON, reinterpret_cast<WPARAM>(ui::LoadSharedIcon(browser.icon)), 0);
+    CreateRowControl(hwnd(), L"Static", nullptr, SS_ICON, kIconPlace, i, IconControl(i));
   }
+  SetBrowserIcons();
+}
+
+void CConfigDlg::SetBrowserIcons() {
+  std::vector<ui::Icon> icons;
+  for (size_t i = 0; i < Browsers().size(); ++i) {
+    icons.push_back(ui::LoadIconAt(Browsers()[i].icon, ui::LargeIconSize(dpi())));
+    SendDlgItemMessageW(hwnd(), IconControl(i), STM_SETICON,
+                        reinterpret_cast<WPARAM>(icons.back().get()), 0);
+  }
+  // The icons before go only now that no control shows them.
+  browser_icons_ = std::move(icons);
+}
+
+void CConfigDlg::OnDpiChanged(UINT old_dpi) {
+  CResizingDialog::OnDpiChanged(old_dpi);
+  SetBrowserIcons();
 }
 
 BOOL CConfigDlg::OnInitDialog() {
   AddBrowserRows();
   CResizingDialog::OnInitDialog();
-  const HICON icon = ui::LoadSharedIcon(IDI_APPLICATION_ICON);
-  SendMessageW(hwnd(), WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(icon));
-  SendMessageW(hwnd(), WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(icon));
+  SetWindowIcons(IDI_APPLICATION_ICON);
   LoadOptions();
   return FALSE;
 }

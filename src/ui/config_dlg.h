@@ -3,6 +3,9 @@
 
 #include <windows.h>
 
+#include <vector>
+
+#include "ui/dpi.h"
 #include "ui/resizing_dialog.h"
 
 class CConfigDlg : public ui::CResizingDialog {
@@ -24,6 +27,14 @@ class CConfigDlg : public ui::CResizingDialog {
   bool OnCommand(int id, int code, HWND control) override;
   // Stores the filter and the switches and ends the dialog.
   void OnOK() override;
+  void OnDpiChanged(UINT old_dpi) override;
+
+ private:
+  // Shows each browser's icon at the large-icon size of the window's DPI.
+  void SetBrowserIcons();
+
+  // The icons the rows show, one per browser.
+  std::vector<ui::Icon> browser_icons_;
 };
 
 // The text of "More info...".

@@ -10,7 +10,7 @@ namespace {
 struct Column {
   const wchar_t* heading;
   int format;
-  int width;
+  int width;  // pixels at 96 DPI
 };
 constexpr Column kColumnTable[CtrackscrubDlg::kColumns] = {
     {L"", LVCFMT_IMAGE, 22},     {L"Site", LVCFMT_LEFT, 120}, {L"Expires", LVCFMT_LEFT, 80},
@@ -37,41 +37,40 @@ CtrackscrubDlg::CtrackscrubDlg(HWND parent) : CResizingDialog(IDD_DETAILS, paren
   AddAnchor(IDC_COOKIE_LIST, ANCHOR_SIZE_X | ANCHOR_SIZE_Y);
   AddAnchor(IDCANCEL, ANCHOR_MOVE_X | ANCHOR_MOVE_Y);
   AddAnchor(IDOK, ANCHOR_MOVE_X | ANCHOR_MOVE_Y);
-  m_pImageList = ImageList_Create(16, 16, ILC_COLOR32 | ILC_MASK, 4, 4);
-}
-
-CtrackscrubDlg::~CtrackscrubDlg() {
-  // The list control does not own an image list set with LVSIL_SMALL unless it
-  // is shared; the window goes first so that it no longer draws with it.
-  Destroy();
-  if (m_pImageList != nullptr) ImageList_Destroy(m_pImageList);
 }
 
 BOOL CtrackscrubDlg::OnInitDialog() {
   CResizingDialog::OnInitDialog();
-  const HICON icon = ui::LoadSharedIcon(IDI_APPLICATION_ICON);
-  SendMessageW(hwnd(), WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(icon));
-  SendMessageW(hwnd(), WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(icon));
+  SetWindowIcons(IDI_APPLICATION_ICON);
 
   const HWND list = Item(IDC_COOKIE_LIST);
   for (int k = 0; k < kColumns; ++k) {
     LVCOLUMNW column = {};
     column.mask = LVCF_FMT | LVCF_WIDTH | LVCF_TEXT | LVCF_SUBITEM;
     column.fmt = kColumnTable[k].format;
-    column.cx = kColumnTable[k].width;
+    column.cx = ui::Scale(kColumnTable[k].width, dpi());
     column.pszText = const_cast<wchar_t*>(kColumnTable[k].heading);
     column.iSubItem = k;
     SendMessageW(list, LVM_INSERTCOLUMNW, static_cast<WPARAM>(k), reinterpret_cast<LPARAM>(&column));
   }
-  if (m_pImageList != nullptr) {
-    // A browser's image is its place in the table of browsers.
-    for (const BrowserInfo& browser : Browsers()) {
-      ImageList_AddIcon(m_pImageList, ui::LoadSharedIcon(browser.icon, 16));
-    }
-    SendMessageW(list, LVM_SETIMAGELIST, LVSIL_SMALL, reinterpret_cast<LPARAM>(m_pImageList));
-  }
+  SetImages();
   FillList();
   return TRUE;
+}
+
+void CtrackscrubDlg::SetImages() {
+  const int size = ui::SmallIconSize(dpi());
+  const HIMAGELIST images = ImageList_Create(size, size, ILC_COLOR32 | ILC_MASK, 4, 4);
+  if (images == nullptr) return;
+  // A browser's image is its place in the table of browsers.
+  for (const BrowserInfo& browser : Browsers()) {
+    ImageList_AddIcon(images, ui::LoadIconAt(browser.icon, size).get());
+  }
+  // The list owns the images it shows (it has no LVS_SHAREIMAGELISTS) and hands
+  // back the ones it showed before.
+  const HIMAGELIST before = reinterpret_cast<HIMAGELIST>(SendDlgItemMessageW(
+      hwnd(), IDC_COOKIE_LIST, LVM_SETIMAGELIST, LVSIL_SMALL, reinterpret_cast<LPARAM>(images)));
+  if (before != nullptr) ImageList_Destroy(before);
 }
 
 void CtrackscrubDlg::AddGroup(const std::vector<const CCookie*>& items, int image) {
@@ -150,8 +149,20 @@ std::optional<LRESULT> CtrackscrubDlg::OnMessage(UINT message, WPARAM wparam, LP
 
 void CtrackscrubDlg::OnSize(UINT type, int cx, int cy) {
   CResizingDialog::OnSize(type, cx, cy);
+  if (type != SIZE_MINIMIZED) ApplyColumnRatios();
+}
+
+void CtrackscrubDlg::OnDpiChanged(UINT old_dpi) {
+  CResizingDialog::OnDpiChanged(old_dpi);
+  SendDlgItemMessageW(hwnd(), IDC_COOKIE_LIST, LVM_SETCOLUMNWIDTH, 0,
+                      MAKELPARAM(ui::Scale(kColumnTable[0].width, dpi()), 0));
+  ApplyColumnRatios();
+  SetImages();
+}
+
+void CtrackscrubDlg::ApplyColumnRatios() {
   const HWND list = Item(IDC_COOKIE_LIST);
-  if (type == SIZE_MINIMIZED || list == nullptr) return;
+  if (list == nullptr) return;
   const int width = OuterWidth(list);
   for (int k = 1; k < kColumns; ++k) {
     SendMessageW(list, LVM_SETCOLUMNWIDTH, static_cast<WPARAM>(k),

@@ -13,7 +13,6 @@ class CtrackscrubDlg : public ui::CResizingDialog {
   static constexpr int kColumns = 5;
 
   explicit CtrackscrubDlg(HWND parent = nullptr);
-  ~CtrackscrubDlg() override;
 
   // Scans and fills the list; always TRUE.
   BOOL FillList();
@@ -28,11 +27,15 @@ class CtrackscrubDlg : public ui::CResizingDialog {
   BOOL OnInitDialog() override;
   std::optional<LRESULT> OnMessage(UINT message, WPARAM wparam, LPARAM lparam) override;
   void OnSize(UINT type, int cx, int cy) override;
+  void OnDpiChanged(UINT old_dpi) override;
 
  private:
   void AddGroup(const std::vector<const CCookie*>& items, int image);
   void OnHeaderEndTrack(const NMHEADERW& header);
+  // Gives the list the browsers' icons at the small-icon size of the window's DPI.
+  void SetImages();
+  // Columns 1 to 4 take their proportions of the list's width.
+  void ApplyColumnRatios();
 
-  HIMAGELIST m_pImageList = nullptr;
   int m_nColumnRatio[kColumns] = {};
 };

@@ -1,5 +1,7 @@
 #include "ui/dialog.h"
 
+#include <commctrl.h>
+
 #include <exception>
 #include <vector>
 
@@ -40,6 +42,23 @@ bool ReturnsResultDirectly(UINT message) {
     default:
       return false;
   }
+}
+
+bool IsComboBox(HWND control) {
+  wchar_t name[16] = {};
+  return GetClassNameW(control, name, 16) > 0 && lstrcmpiW(name, WC_COMBOBOXW) == 0;
+}
+
+// A control's rectangle in its dialog's client coordinates; a combo box's includes
+// its drop-down list, which MoveWindow takes as the control's height.
+RECT PlaceOf(HWND dialog, HWND control) {
+  RECT rect = {};
+  GetWindowRect(control, &rect);
+  if (IsComboBox(control)) {
+    SendMessageW(control, CB_GETDROPPEDCONTROLRECT, 0, reinterpret_cast<LPARAM>(&rect));
+  }
+  MapWindowPoints(nullptr, dialog, reinterpret_cast<POINT*>(&rect), 2);
+  return rect;
 }
 
 }  // namespace
@@ -144,7 +163,23 @@ std::optional<LRESULT> Dialog::OnMessage(UINT, WPARAM, LPARAM) { return std::nul
 INT_PTR Dialog::Dispatch(UINT message, WPARAM wparam, LPARAM lparam) {
   switch (message) {
     case WM_INITDIALOG:
+      // A window made again by the same object starts with its template's font.
+      scaled_font_.reset();
+      dpi_ = WindowDpi(hwnd_);
       return OnInitDialog();
+    case WM_GETFONT:
+      // Once the DPI has changed the dialog answers with its own scaled font.
+      if (scaled_font_ == nullptr) return FALSE;
+      SetWindowLongPtrW(hwnd_, DWLP_MSGRESULT, reinterpret_cast<LONG_PTR>(scaled_font_.get()));
+      return TRUE;
+    case WM_GETDPISCALEDSIZE:
+      // FALSE: the system scales the window in proportion, as the controls are.
+      SetWindowLongPtrW(hwnd_, DWLP_MSGRESULT, FALSE);
+      return TRUE;
+    case WM_DPICHANGED:
+      ChangeDpi(LOWORD(wparam), *reinterpret_cast<const RECT*>(lparam));
+      SetWindowLongPtrW(hwnd_, DWLP_MSGRESULT, 0);
+      return TRUE;
     case WM_COMMAND:
       if (OnCommand(LOWORD(wparam), HIWORD(wparam), reinterpret_cast<HWND>(lparam))) return TRUE;
       return FALSE;
@@ -184,12 +219,68 @@ INT_PTR CALLBACK Dialog::Procedure(HWND hwnd, UINT message, WPARAM wparam,
   return result;
 }
 
-HINSTANCE ResourceModule() { return GetModuleHandleW(nullptr); }
-
-HICON LoadSharedIcon(int id, int size) {
-  const UINT flags = LR_DEFAULTCOLOR | LR_SHARED | (size == 0 ? LR_DEFAULTSIZE : 0);
-  return static_cast<HICON>(
-      LoadImageW(ResourceModule(), MAKEINTRESOURCEW(id), IMAGE_ICON, size, size, flags));
+void Dialog::ChangeDpi(UINT new_dpi, const RECT& suggested) {
+  const UINT old_dpi = dpi_;
+  if (new_dpi == 0 || new_dpi == old_dpi) return;
+  dpi_ = new_dpi;
+  struct Place {
+    HWND control;
+    RECT rect;
+  };
+  std::vector<Place> places;
+  for (HWND child = GetWindow(hwnd_, GW_CHILD); child != nullptr;
+       child = GetWindow(child, GW_HWNDNEXT)) {
+    places.push_back({child, PlaceOf(hwnd_, child)});
+  }
+  const auto scale = [&](LONG value) {
+    return MulDiv(value, static_cast<int>(new_dpi), static_cast<int>(old_dpi));
+  };
+  rescaling_ = true;
+  SetWindowPos(hwnd_, nullptr, suggested.left, suggested.top, suggested.right - suggested.left,
+               suggested.bottom - suggested.top, SWP_NOZORDER | SWP_NOACTIVATE);
+  for (const Place& place : places) {
+    const int left = scale(place.rect.left);
+    const int top = scale(place.rect.top);
+    MoveWindow(place.control, left, top, scale(place.rect.right) - left,
+               scale(place.rect.bottom) - top, TRUE);
+  }
+  LOGFONTW font = {};
+  const HFONT current = reinterpret_cast<HFONT>(SendMessageW(hwnd_, WM_GETFONT, 0, 0));
+  if (current != nullptr && GetObjectW(current, sizeof font, &font) == static_cast<int>(sizeof font)) {
+    font.lfHeight = scale(font.lfHeight);
+    const HFONT scaled = CreateFontIndirectW(&font);
+    if (scaled != nullptr) {
+      for (const Place& place : places) {
+        if (reinterpret_cast<HFONT>(SendMessageW(place.control, WM_GETFONT, 0, 0)) == current) {
+          SendMessageW(place.control, WM_SETFONT, reinterpret_cast<WPARAM>(scaled), TRUE);
+        }
+      }
+      // The font before goes only now that no control draws with it.
+      scaled_font_.reset(scaled);
+    }
+  }
+  rescaling_ = false;
+  LoadWindowIcons();
+  OnDpiChanged(old_dpi);
+  InvalidateRect(hwnd_, nullptr, TRUE);
 }
+
+void Dialog::SetWindowIcons(int id) {
+  window_icon_ = id;
+  LoadWindowIcons();
+}
+
+void Dialog::LoadWindowIcons() {
+  if (window_icon_ == 0 || hwnd_ == nullptr) return;
+  Icon big = LoadIconAt(window_icon_, LargeIconSize(dpi_));
+  Icon small = LoadIconAt(window_icon_, SmallIconSize(dpi_));
+  SendMessageW(hwnd_, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(big.get()));
+  SendMessageW(hwnd_, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(small.get()));
+  // The icons before go only now that the window shows the new ones.
+  big_icon_ = std::move(big);
+  small_icon_ = std::move(small);
+}
+
+HINSTANCE ResourceModule() { return GetModuleHandleW(nullptr); }
 
 }  // namespace ui

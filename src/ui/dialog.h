@@ -12,6 +12,8 @@
 #include <optional>
 #include <string>
 
+#include "ui/dpi.h"
+
 namespace ui {
 
 class Dialog {
@@ -48,6 +50,10 @@ class Dialog {
   void SetChecked(int id, bool checked);
   void EnableItem(int id, bool enable);
 
+  // The DPI of the monitor the window is on (kBaseDpi before it exists); it
+  // follows WM_DPICHANGED.
+  UINT dpi() const { return dpi_; }
+
  protected:
   // WM_INITDIALOG: TRUE lets the system put the focus on the first control.
   virtual BOOL OnInitDialog() { return TRUE; }
@@ -59,11 +65,25 @@ class Dialog {
   // Any other message: a value when handled (stored as the dialog's message
   // result), nothing to leave it to the default dialog processing.
   virtual std::optional<LRESULT> OnMessage(UINT message, WPARAM wparam, LPARAM lparam);
+  // After the window has moved to a monitor of another DPI and its font, icons and
+  // controls have been scaled: whatever else the dialog sizes in pixels.
+  virtual void OnDpiChanged(UINT /*old_dpi*/) {}
+  // True while WM_DPICHANGED moves and scales the window and its controls (which
+  // are placed from where they were before it, whatever WM_SIZE did meanwhile).
+  bool rescaling() const { return rescaling_; }
+
+  // Sets the icon resource `id` as the window's big and small icon at its DPI (and
+  // again at each new DPI).
+  void SetWindowIcons(int id);
 
  private:
   static INT_PTR CALLBACK Procedure(HWND hwnd, UINT message, WPARAM wparam,
                                     LPARAM lparam) noexcept;
   INT_PTR Dispatch(UINT message, WPARAM wparam, LPARAM lparam);
+  // WM_DPICHANGED: takes the suggested rectangle and scales the font and every
+  // control by new / old DPI.
+  void ChangeDpi(UINT new_dpi, const RECT& suggested);
+  void LoadWindowIcons();
 
   int template_id_;
   HWND parent_;
@@ -71,13 +91,20 @@ class Dialog {
   bool modal_ = false;
   bool ended_ = false;
   INT_PTR result_ = -1;
+  UINT dpi_ = kBaseDpi;
+  bool rescaling_ = false;
+  int window_icon_ = 0;
+  Icon big_icon_;
+  Icon small_icon_;
+  // The dialog font at the current DPI once the DPI has changed (the template's
+  // font, owned by the system, before).
+  struct FontDeleter {
+    void operator()(HFONT font) const { DeleteObject(font); }
+  };
+  std::unique_ptr<std::remove_pointer_t<HFONT>, FontDeleter> scaled_font_;
 };
 
 // The module that holds the dialog templates and icons.
 HINSTANCE ResourceModule();
-
-// An icon resource at a given size (0: the system's large icon size); null when it
-// cannot be loaded. Shared icons must not be destroyed.
-HICON LoadSharedIcon(int id, int size = 0);
 
 }  // namespace ui

@@ -53,7 +53,8 @@ bool CFakeDlg::ShowBalloon(int removed) {
   NOTIFYICONDATAW add = IconData(hwnd());
   add.uFlags = NIF_MESSAGE | NIF_ICON | NIF_TIP;
   add.uCallbackMessage = notify_message_;
-  add.hIcon = ui::LoadSharedIcon(IDI_APPLICATION_ICON, GetSystemMetrics(SM_CXSMICON));
+  tray_icon_ = ui::LoadIconAt(IDI_APPLICATION_ICON, ui::SmallIconSize(dpi()));
+  add.hIcon = tray_icon_.get();
   wcsncpy(add.szTip, L"Trackscrub", ARRAYSIZE(add.szTip) - 1);
   if (!calls.notify_icon(NIM_ADD, &add)) return false;
   icon_added_ = true;
@@ -78,6 +79,7 @@ void CFakeDlg::RemoveTrayIcon() {
   NOTIFYICONDATAW data = IconData(hwnd());
   ui::GetSystemCalls().notify_icon(NIM_DELETE, &data);
   icon_added_ = false;
+  tray_icon_.reset();
 }
 
 void CFakeDlg::OnNotify(LPARAM lparam) {

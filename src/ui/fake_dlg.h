@@ -5,6 +5,7 @@
 #include <windows.h>
 
 #include "ui/dialog.h"
+#include "ui/dpi.h"
 
 class CFakeDlg : public ui::Dialog {
  public:
@@ -35,4 +36,6 @@ class CFakeDlg : public ui::Dialog {
   UINT notify_message_;
   UINT balloon_wait_ms_ = kDefaultBalloonWaitMs;
   bool icon_added_ = false;
+  // What the notification area shows, kept until the icon is removed.
+  ui::Icon tray_icon_;
 };

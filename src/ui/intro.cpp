@@ -35,13 +35,8 @@ CIntro::CIntro(HWND parent)
       }) {}
 
 BOOL CIntro::OnInitDialog() {
-  const HICON icon = ui::LoadSharedIcon(IDI_APPLICATION_ICON);
-  SendMessageW(hwnd(), WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(icon));
-  SendMessageW(hwnd(), WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(icon));
-  const HICON picture = ui::LoadSharedIcon(IDI_APPLICATION_ICON, 48);
-  if (picture != nullptr) {
-    SendDlgItemMessageW(hwnd(), IDC_PICTURE, STM_SETICON, reinterpret_cast<WPARAM>(picture), 0);
-  }
+  SetWindowIcons(IDI_APPLICATION_ICON);
+  SetPicture();
 
   // At most one version check per window, and none within the minute of the last
   // one or the minute after it. It runs in the background and reports with
@@ -65,6 +60,16 @@ BOOL CIntro::OnInitDialog() {
   UpdateScheduleText();
   return TRUE;
 }
+
+void CIntro::SetPicture() {
+  ui::Icon picture = ui::LoadIconAt(IDI_APPLICATION_ICON, ui::Scale(48, dpi()));
+  // Without it the control keeps the icon it shows.
+  if (picture == nullptr) return;
+  SendDlgItemMessageW(hwnd(), IDC_PICTURE, STM_SETICON, reinterpret_cast<WPARAM>(picture.get()), 0);
+  m_picture = std::move(picture);
+}
+
+void CIntro::OnDpiChanged(UINT) { SetPicture(); }
 
 void CIntro::FillScheduleLists() {
   const uint32_t frequency = CtrackscrubApp::GetRegDWORD(kValueCleanFrequency, kDefaultCleanFrequency);

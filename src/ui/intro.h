@@ -57,13 +57,17 @@ class CIntro : public ui::Dialog {
   BOOL OnInitDialog() override;
   bool OnCommand(int id, int code, HWND control) override;
   std::optional<LRESULT> OnMessage(UINT message, WPARAM wparam, LPARAM lparam) override;
+  void OnDpiChanged(UINT old_dpi) override;
 
  private:
+  // The picture beside the summary: the program's icon, 48 pixels at 96 DPI.
+  void SetPicture();
   void FillScheduleLists();
   void OnScheduleChanged(int list_id, const wchar_t* value_name);
   void OnVersionCheck(WPARAM wparam, LPARAM lparam);
 
   ui::CStaticHyperlink m_link;
+  ui::Icon m_picture;
   // Stopped (and its worker waited for) before the window goes.
   std::unique_ptr<CVersionCheck> m_pVersionCheck;
   std::string m_updateHost = kUpdateHost;

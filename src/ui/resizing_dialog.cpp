@@ -28,7 +28,9 @@ BOOL CResizingDialog::OnInitDialog() {
 std::optional<LRESULT> CResizingDialog::OnMessage(UINT message, WPARAM wparam, LPARAM lparam) {
   switch (message) {
     case WM_GETMINMAXINFO:
-      if (min_width_ == 0) return std::nullopt;
+      // While the window is scaled to a new DPI, the minimum it opened with at
+      // the old one does not hold.
+      if (min_width_ == 0 || rescaling()) return std::nullopt;
       reinterpret_cast<MINMAXINFO*>(lparam)->ptMinTrackSize = {min_width_, min_height_};
       return 0;
     case WM_SIZE:
@@ -46,6 +48,15 @@ std::optional<LRESULT> CResizingDialog::OnMessage(UINT message, WPARAM wparam, L
     default:
       return std::nullopt;
   }
+}
+
+void CResizingDialog::OnDpiChanged(UINT old_dpi) {
+  min_width_ = MulDiv(min_width_, static_cast<int>(dpi()), static_cast<int>(old_dpi));
+  min_height_ = MulDiv(min_height_, static_cast<int>(dpi()), static_cast<int>(old_dpi));
+}
+
+SIZE CResizingDialog::GripSize() const {
+  return {SystemMetric(SM_CXHSCROLL, dpi()), SystemMetric(SM_CYVSCROLL, dpi())};
 }
 
 void CResizingDialog::OnSize(UINT type, int cx, int cy) {
@@ -86,8 +97,8 @@ void CResizingDialog::OnPaint() {
   if (grip_ && dc != nullptr) {
     RECT client = {};
     GetClientRect(hwnd(), &client);
-    grip_rect_ = {client.right - GetSystemMetrics(SM_CXHSCROLL),
-                  client.bottom - GetSystemMetrics(SM_CYVSCROLL), client.right, client.bottom};
+    const SIZE grip = GripSize();
+    grip_rect_ = {client.right - grip.cx, client.bottom - grip.cy, client.right, client.bottom};
     DrawFrameControl(dc, &grip_rect_, DFC_SCROLL, DFCS_SCROLLSIZEGRIP);
   }
   EndPaint(hwnd(), &paint);
@@ -98,8 +109,8 @@ LRESULT CResizingDialog::OnNcHitTest(WPARAM wparam, LPARAM lparam) {
   if (hit != HTCLIENT || !grip_) return hit;
   RECT window = {};
   GetWindowRect(hwnd(), &window);
-  const RECT corner = {window.right - GetSystemMetrics(SM_CXHSCROLL),
-                       window.bottom - GetSystemMetrics(SM_CYVSCROLL), window.right,
+  const SIZE grip = GripSize();
+  const RECT corner = {window.right - grip.cx, window.bottom - grip.cy, window.right,
                        window.bottom};
   const POINT cursor = {static_cast<short>(LOWORD(lparam)), static_cast<short>(HIWORD(lparam))};
   return PtInRect(&corner, cursor) ? HTBOTTOMRIGHT : hit;

@@ -27,7 +27,8 @@ class CResizingDialog : public Dialog {
   void AddAnchor(int id, int flags);
 
   // The smallest window size (pixels) the user can drag to: the size the window
-  // opened with; 0 before the window exists and after it is destroyed.
+  // opened with, scaled when it moves to a monitor of another DPI; 0 before the
+  // window exists and after it is destroyed.
   SIZE minimum_track_size() const { return {min_width_, min_height_}; }
 
  protected:
@@ -35,10 +36,13 @@ class CResizingDialog : public Dialog {
   std::optional<LRESULT> OnMessage(UINT message, WPARAM wparam, LPARAM lparam) override;
   // WM_SIZE: moves the anchored controls by the change since the previous size.
   virtual void OnSize(UINT type, int cx, int cy);
+  void OnDpiChanged(UINT old_dpi) override;
 
  private:
   void OnPaint();
   LRESULT OnNcHitTest(WPARAM wparam, LPARAM lparam);
+  // The size grip's width and height at the window's DPI.
+  SIZE GripSize() const;
 
   bool grip_ = true;
   int min_width_ = 0;

@@ -4,6 +4,7 @@
 
 #include <vector>
 
+#include "ui/dpi.h"
 #include "ui/system_calls.h"
 
 namespace ui {
@@ -65,9 +66,13 @@ void CStaticHyperlink::OnPaint() {
   LOGFONTW font = {};
   const HFONT parent_font =
       reinterpret_cast<HFONT>(SendMessageW(GetParent(hwnd_), WM_GETFONT, 0, 0));
+  // The dialog's font follows its DPI; without one, the dialogs' 8-point face at
+  // the DPI of the monitor the link is on.
   if (parent_font == nullptr ||
       GetObjectW(parent_font, sizeof font, &font) != static_cast<int>(sizeof font)) {
-    GetObjectW(GetStockObject(DEFAULT_GUI_FONT), sizeof font, &font);
+    font = {};
+    font.lfHeight = -MulDiv(8, static_cast<int>(WindowDpi(hwnd_)), 72);
+    lstrcpynW(font.lfFaceName, L"MS Shell Dlg", LF_FACESIZE);
   }
   font.lfUnderline = 1;
   const FontHandle underlined(CreateFontIndirectW(&font));
