@@ -189,7 +189,7 @@ def flash(profile, rng, folders, sol_bytes):
             f.write(sol_bytes)
 
 
-def ie_storage(profile, rng, entries, sites=None, data_files=True):
+def ie_storage(profile, rng, entries, sites=None, missing_every=0):
     """IE UserData and DOM storage: an index.dat listing the data files, if the
     sample profile's writer is available."""
     here = os.path.dirname(os.path.abspath(__file__))
@@ -202,7 +202,7 @@ def ie_storage(profile, rng, entries, sites=None, data_files=True):
     module_spec.loader.exec_module(ie)
     if not hasattr(ie, "make_scaled"):
         return False
-    ie.make_scaled(profile, sites or [site(rng) for _ in range(entries)], data_files)
+    ie.make_scaled(profile, sites or [site(rng) for _ in range(entries)], missing_every)
     return True
 
 
@@ -220,9 +220,9 @@ def growth_ie_rewrite(profile, rng, n):
 
 
 def growth_ie_index(profile, rng, n):
-    """An index.dat whose N entries, all of evil sites, name data files that are
-    missing."""
-    if not ie_storage(profile, rng, n, [f"ad.{rng.choice(EVIL)}" for _ in range(n)], False):
+    """An index.dat with N entries of evil sites, every third one naming a data file
+    that is missing from a folder that holds the others."""
+    if not ie_storage(profile, rng, n, [f"ad.{rng.choice(EVIL)}" for _ in range(n)], 3):
         sys.exit("generate.py: the sample profile's index writer is missing")
 
 
@@ -239,8 +239,8 @@ def growth_profiles_ini(profile, rng, n):
 # case: (generator, store, mode, N); each case is measured at N and at 2 N.
 GROWTH = {
     "ie-rewrite": (growth_ie_rewrite, "ie-cookies", "clean", 2000),
-    "ie-index-missing": (growth_ie_index, "ie-storage", "scan", 2000),
-    "profiles-ini": (growth_profiles_ini, "firefox-cookies", "scan", 2000),
+    "ie-index-missing": (growth_ie_index, "ie-storage", "scan", 4000),
+    "profiles-ini": (growth_profiles_ini, "firefox-cookies", "scan", 5000),
 }
 
 
