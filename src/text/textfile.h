@@ -44,9 +44,10 @@ class CStdioFile {
   // Where the line that ReadString last took from the file began: its offset among
   // the file's raw bytes.
   uint64_t LineStart() const { return line_start_; }
-  // The raw bytes consumed since BeginCapture() followed by every byte not yet
-  // consumed, up to the physical end of the file (past a Ctrl-Z too): the file's
-  // exact unread rest. Reads the whole remainder; throws CFileException.
+  // The raw bytes consumed since BeginCapture() (or the last TakeCaptured())
+  // followed by every byte not yet consumed, up to the physical end of the file
+  // (past a Ctrl-Z too): the file's exact unread rest. Reads the whole remainder;
+  // throws CFileException.
   std::string TakeRawRest();
 
  private:
