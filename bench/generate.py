@@ -2,10 +2,14 @@
 """Generates a synthetic Windows user profile for the benchmarks.
 
 usage: generate.py small|large OUT_DIR
+       generate.py growth CASE N OUT_DIR
 
 Every store gets files in the browsers' own formats and schemas, with a fixed
 random seed and a realistic mix: about one item in four belongs to an advertising
-or tracking site of the built-in filter list, the rest to ordinary sites."""
+or tracking site of the built-in filter list, the rest to ordinary sites.
+
+A growth profile holds only what one growth case works on, N times over (see
+GROWTH)."""
 import os
 import random
 import shutil
@@ -185,7 +189,7 @@ def flash(profile, rng, folders, sol_bytes):
             f.write(sol_bytes)
 
 
-def ie_storage(profile, rng, entries):
+def ie_storage(profile, rng, entries, sites=None, missing_every=0):
     """IE UserData and DOM storage: an index.dat listing the data files, if the
     sample profile's writer is available."""
     here = os.path.dirname(os.path.abspath(__file__))
@@ -198,11 +202,55 @@ def ie_storage(profile, rng, entries):
     module_spec.loader.exec_module(ie)
     if not hasattr(ie, "make_scaled"):
         return False
-    ie.make_scaled(profile, [site(rng) for _ in range(entries)])
+    ie.make_scaled(profile, sites or [site(rng) for _ in range(entries)], missing_every)
     return True
 
 
+def growth_ie_rewrite(profile, rng, n):
+    """N cookie files in one folder, each with evil and harmless records: a clean
+    rewrites every one of them."""
+    folder = os.path.join(profile, "AppData", "Roaming", "Microsoft", "Windows", "Cookies")
+    os.makedirs(folder, exist_ok=True)
+    for i in range(n):
+        records = [f"c{j}\n{value(rng)}\n{host}/\n1536\n{FILETIME_2030 & 0xFFFFFFFF}\n"
+                   f"{FILETIME_2030 >> 32}\n2596102144\n30785009\n*\n"
+                   for j, host in enumerate((f"ad.{rng.choice(EVIL)}", f"www.{rng.choice(GOOD)}"))]
+        with open(os.path.join(folder, f"user@site{i}[1].txt"), "w", newline="") as f:
+            f.write("".join(records))
+
+
+def growth_ie_index(profile, rng, n):
+    """An index.dat with N entries of evil sites, every third one naming a data file
+    that is missing from a folder that holds the others."""
+    if not ie_storage(profile, rng, n, [f"ad.{rng.choice(EVIL)}" for _ in range(n)], 3):
+        sys.exit("generate.py: the sample profile's index writer is missing")
+
+
+def growth_profiles_ini(profile, rng, n):
+    """A profiles.ini listing N profiles (their folders are missing)."""
+    root = os.path.join(profile, "AppData", "Roaming", "Mozilla", "Firefox")
+    os.makedirs(root, exist_ok=True)
+    with open(os.path.join(root, "profiles.ini"), "w") as f:
+        f.write("[General]\nStartWithLastProfile=1\n\n")
+        for i in range(n):
+            f.write(f"[Profile{i}]\nName=p{i}\nIsRelative=1\nPath=Profiles/{value(rng, 8)}.p{i}\n\n")
+
+
+# case: (generator, store, mode, N); each case is measured at N and at 2 N.
+GROWTH = {
+    "ie-rewrite": (growth_ie_rewrite, "ie-cookies", "clean", 2000),
+    "ie-index-missing": (growth_ie_index, "ie-storage", "scan", 4000),
+    "profiles-ini": (growth_profiles_ini, "firefox-cookies", "scan", 5000),
+}
+
+
 def main():
+    if sys.argv[1] == "growth":
+        case, n, out = sys.argv[2], int(sys.argv[3]), sys.argv[4]
+        shutil.rmtree(out, ignore_errors=True)
+        os.makedirs(out)
+        GROWTH[case][0](out, random.Random(20261209), n)
+        return
     scale, out = sys.argv[1], sys.argv[2]
     pick = 0 if scale == "small" else 1
     n = {key: sizes[pick] for key, sizes in SCALES.items()}

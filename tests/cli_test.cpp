@@ -159,4 +159,10 @@ TEST_F(Cli, ListFilterPrintsTheActivePatterns) {
             kExitOk);
   EXPECT_EQ(nlohmann::json::parse(out_.str())["patterns"],
             nlohmann::json::array({"*.a.com", "*.b.com"}));
+  profile_.Write("g.txt", std::string("\xEF\xBB\xBF*.a.com\n*\0.b.com\n\xEF\xBB\xBF\n", 24));
+  ASSERT_EQ(Run({"list-filter", "--filter", platform::Utf8FromWide(profile_.Path("g.txt"))}), kExitOk);
+  EXPECT_EQ(out_.str(), "*.a.com\n");
+  EXPECT_EQ(err_.str(),
+            "trackscrub-cli: filter line 2 ignored: it holds a NUL character\n"
+            "trackscrub-cli: filter line 3 ignored: it holds only a byte-order mark\n");
 }

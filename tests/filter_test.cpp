@@ -3,6 +3,8 @@
 
 #include <chrono>
 #include <random>
+#include <utility>
+#include <vector>
 
 #include "app/settings.h"
 #include "model/filter.h"
@@ -99,6 +101,37 @@ TEST(FilterList, LinesCommentsAndCarriageReturns) {
   EXPECT_EQ(filter.patterns()[1], L" #x");
   EXPECT_EQ(filter.patterns()[2], L"*.b.com\r");
   EXPECT_EQ(filter.patterns()[3], L"*.c.com");
+}
+
+using namespace std::string_literals;
+
+TEST(FilterList, APatternIsTheWholeLineAndLinesThatWouldMatchOtherThanTheyShowAreIgnored) {
+  using Reason = CCookieFilter::IgnoredLine::Reason;
+  const std::wstring bom = L"\u00EF\u00BB\u00BF";  // EF BB BF read one byte per character
+  const struct {
+    std::wstring text;
+    std::vector<std::wstring> patterns;
+    std::vector<std::pair<size_t, Reason>> ignored;
+  } cases[] = {
+      {L"*\0.doubleclick.net\n*.a.com"s, {L"*.a.com"}, {{1, Reason::kNul}}},
+      {L"\0\n#\0\n"s, {}, {{1, Reason::kNul}}},
+      {bom + L"*.a.com\n" + bom + L"\n" + bom + L"*.b.com", {L"*.a.com", bom + L"*.b.com"},
+       {{2, Reason::kByteOrderMark}}},
+      {L"\uFEFF#comment\n\uFEFF\n\uFEFF\uFEFF", {L"\uFEFF\uFEFF"}, {{2, Reason::kByteOrderMark}}},
+      {bom + bom, {}, {{1, Reason::kByteOrderMark}}},
+      {bom, {}, {}},
+  };
+  for (const auto& c : cases) {
+    const CCookieFilter filter(c.text);
+    EXPECT_EQ(filter.patterns(), c.patterns);
+    std::vector<std::pair<size_t, Reason>> ignored;
+    for (const auto& line : filter.ignored()) ignored.emplace_back(line.line, line.reason);
+    EXPECT_EQ(ignored, c.ignored);
+  }
+  // The site is whole too: a NUL in it is matched, not taken for its end.
+  CIECookie nul_site;
+  nul_site.m_strSite = L".a.com\0x"s;
+  EXPECT_FALSE(CCookieFilter(L".a.com").IsEvil(nul_site));
 }
 
 TEST(FilterList, EmptyTextGivesNoPatternsAndNothingIsEvil) {

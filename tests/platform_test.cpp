@@ -172,17 +172,17 @@ TEST(IniFiles, ReadsStringsAndNumbers) {
              "[General]\r\nStartWithLastProfile=1\r\n\r\n[Profile0]\r\nName=default\r\n"
              "IsRelative = 1 \r\nPath=Profiles/abc.default\r\nQuoted=\"x y\"\r\n"
              "Caf\xE9=\xE9t\xE9\r\n[profile1]\r\nIsRelative=0\r\nNumber=-12abc\r\n");
-  const std::wstring file = tree.Path("profiles.ini");
-  EXPECT_EQ(platform::IniReadString(L"Profile0", L"Path", L"", file), L"Profiles/abc.default");
-  EXPECT_EQ(platform::IniReadString(L"PROFILE0", L"path", L"", file), L"Profiles/abc.default");
-  EXPECT_EQ(platform::IniReadString(L"Profile0", L"Quoted", L"", file), L"x y");
-  EXPECT_EQ(platform::IniReadString(L"Profile0", L"Caf\u00e9", L"", file), L"\u00e9t\u00e9");
-  EXPECT_EQ(platform::IniReadString(L"Profile9", L"Path", L"none", file), L"none");
-  EXPECT_EQ(platform::IniReadInt(L"Profile0", L"IsRelative", 7, file), 1);
-  EXPECT_EQ(platform::IniReadInt(L"Profile1", L"IsRelative", 7, file), 0);
-  EXPECT_EQ(platform::IniReadInt(L"Profile1", L"Number", 7, file), -12);
-  EXPECT_EQ(platform::IniReadInt(L"Profile1", L"Missing", 7, file), 7);
-  EXPECT_EQ(platform::IniReadInt(L"Profile0", L"Path", 7, tree.Path("missing.ini")), 7);
+  const platform::IniFile file(tree.Path("profiles.ini"));
+  EXPECT_EQ(file.ReadString(L"Profile0", L"Path", L""), L"Profiles/abc.default");
+  EXPECT_EQ(file.ReadString(L"PROFILE0", L"path", L""), L"Profiles/abc.default");
+  EXPECT_EQ(file.ReadString(L"Profile0", L"Quoted", L""), L"x y");
+  EXPECT_EQ(file.ReadString(L"Profile0", L"Caf\u00e9", L""), L"\u00e9t\u00e9");
+  EXPECT_EQ(file.ReadString(L"Profile9", L"Path", L"none"), L"none");
+  EXPECT_EQ(file.ReadInt(L"Profile0", L"IsRelative", 7), 1);
+  EXPECT_EQ(file.ReadInt(L"Profile1", L"IsRelative", 7), 0);
+  EXPECT_EQ(file.ReadInt(L"Profile1", L"Number", 7), -12);
+  EXPECT_EQ(file.ReadInt(L"Profile1", L"Missing", 7), 7);
+  EXPECT_EQ(platform::IniFile(tree.Path("missing.ini")).ReadInt(L"Profile0", L"Path", 7), 7);
 }
 
 TEST(Time, FileTimeToSystemTime) {

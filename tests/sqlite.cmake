@@ -14,6 +14,7 @@ target_link_libraries(ts_sqlite_testsupport PUBLIC ts_testsupport PRIVATE ts_war
 ts_gtest(sqlite_tests sqlite_test.cpp LIBS ts_sqlite_testsupport)
 ts_gtest(firefox_tests firefox_test.cpp LIBS ts_sqlite_testsupport)
 ts_gtest(chrome_tests chrome_test.cpp LIBS ts_sqlite_testsupport)
+ts_gtest(clean_count_tests clean_counts_test.cpp LIBS ts_sqlite_testsupport)
 # The tests start the helper from their own folder.
 foreach(t sqlite_tests firefox_tests chrome_tests)
   add_dependencies(${t} sqlite_lock_holder)

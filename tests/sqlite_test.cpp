@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <filesystem>
 #include <functional>
 
 #include "platform/platform.h"
@@ -253,7 +254,7 @@ TEST_F(DatabaseStep, DuplicateRowsAreRemovedByOneDeleteAndBothCount) {
   Add(".tracker.com", "same", "1");
   Add("keep.example", "same", "1");
   EXPECT_EQ(Scan(), 2);
-  // The first DELETE removes both rows; the second matches none but succeeds.
+  // The first DELETE removes both rows; the second matches none and counts nothing.
   EXPECT_EQ(Clean(), 2);
   EXPECT_EQ(Rows(), std::vector<std::string>{"keep.example|same|1"});
 }
@@ -304,6 +305,39 @@ TEST_F(DatabaseStep, DatabaseOfAnotherSchemaYieldsNothing) {
   EXPECT_EQ(Scan(), 0);
   EXPECT_EQ(Clean(), 0);
   EXPECT_EQ(Snapshot(tree_, "db"), before);
+}
+
+TEST_F(DatabaseStep, ViewsAndEndlessWorkGiveNothingAndChangeNothing) {
+  const char* endless = "WITH RECURSIVE r(n) AS (SELECT 1 UNION ALL SELECT n + 1 FROM r)";
+  const struct {
+    const char* what;
+    std::string sql;  // run on the mixed database
+    int found;        // by a scan; a clean removes nothing
+  } cases[] = {
+      {"endless recursive view",
+       std::string("ALTER TABLE entries RENAME TO stored; CREATE VIEW entries AS ") + endless +
+           " SELECT '.tracker.com', 'a', n FROM r;",
+       0},
+      {"view of a table", "ALTER TABLE entries RENAME TO stored; CREATE VIEW ENTRIES AS SELECT * FROM stored;", 0},
+      {"endless DELETE trigger",
+       std::string("CREATE TRIGGER busy BEFORE DELETE ON entries BEGIN SELECT count(*) FROM (") +
+           endless + " SELECT n FROM r); END;",
+       3},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    std::filesystem::remove_all(tree_.Native("db"));
+    CreateMixed();
+    {
+      TestDb db(Db());
+      db.Exec(c.sql);
+    }
+    const auto before = Snapshot(tree_, "db");
+    EXPECT_EQ(Scan(), c.found);
+    EXPECT_EQ(found_.size(), static_cast<size_t>(c.found));
+    EXPECT_EQ(Clean(), 0);
+    EXPECT_EQ(Snapshot(tree_, "db"), before);
+  }
 }
 
 TEST_F(DatabaseStep, FailedDeleteIsNotCountedAndTheOthersGoOn) {

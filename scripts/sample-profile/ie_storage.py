@@ -69,8 +69,9 @@ def make(profile):
           b'<root><item name="lang" value="en"/></root>')
 
 
-def make_scaled(profile, sites):
-    """A UserData index listing one data file for each of `sites` (benchmarks)."""
+def make_scaled(profile, sites, missing_every=0):
+    """A UserData index listing one data file for each of `sites` (benchmarks); with
+    `missing_every` n, every n-th file is missing (its folder holds the others)."""
     user_data = os.path.join(profile, "AppData", "Roaming", "Microsoft", "Internet Explorer",
                              "UserData")
     folders = ["B3NCH0A1", "B3NCH0B2", "B3NCH0C3", "B3NCH0D4"]
@@ -79,6 +80,9 @@ def make_scaled(profile, sites):
         folder = i % len(folders)
         name = f"{site.split('.')[0] or 'x'}[{i}].xml"
         entries.append((f"userdata:user@http@{site}/", folder, name))
-        write(os.path.join(user_data, folders[folder], name),
-              f'<ROOTSTUFF><item id="{i}"/></ROOTSTUFF>'.encode())
+        if not missing_every or i % missing_every:
+            write(os.path.join(user_data, folders[folder], name),
+                  f'<ROOTSTUFF><item id="{i}"/></ROOTSTUFF>'.encode())
+    for folder in folders:
+        os.makedirs(os.path.join(user_data, folder), exist_ok=True)
     write(os.path.join(user_data, "index.dat"), index_dat(folders, entries))

@@ -239,6 +239,13 @@ int RunCli(const std::vector<std::string>& args, std::ostream& out, std::ostream
   };
 
   if (command == "list-filter") {
+    for (const CCookieFilter::IgnoredLine& ignored : filter.ignored()) {
+      err << kProgram << ": filter line " << ignored.line << " ignored: "
+          << (ignored.reason == CCookieFilter::IgnoredLine::Reason::kNul
+                  ? "it holds a NUL character"
+                  : "it holds only a byte-order mark")
+          << '\n';
+    }
     PrintFilter(out, filter, json);
     return kExitOk;
   }

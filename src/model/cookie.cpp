@@ -216,14 +216,6 @@ bool CFirefoxCookie::WriteTo(CFile& file) {
 // ---- CSafariCookie records: one dict entry of the cookie plist
 
 bool CSafariCookie::WriteTo(CFile& file) {
-  std::wstring entry = L"\t<dict>\n\t\t<key>Created</key>\n\t\t<real>" + m_strCreated +
-                       L"</real>\n\t\t<key>Domain</key>\n\t\t<string>" + m_strDomain +
-                       L"</string>\n\t\t<key>Expires</key>\n\t\t<date>" + m_strExpires +
-                       L"</date>\n\t\t<key>Name</key>\n\t\t<string>" + m_strName +
-                       L"</string>\n\t\t<key>Path</key>\n\t\t<string>" + m_strPath +
-                       L"</string>\n";
-  if (!m_strSecure.empty()) entry += L"\t\t<key>Secure</key>\n\t\t<string>TRUE</string>\n";
-  entry += L"\t\t<key>Value</key>\n\t\t<string>" + m_strValue + L"</string>\n\t</dict>\n";
-  file.Write(BytesFromWide(entry));
+  file.Write(m_strRawEntry);
   return true;
 }

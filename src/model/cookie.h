@@ -158,6 +158,9 @@ class CSafariCookie : public CCookie {
   std::wstring m_strExpires;  // the date text, "2010-05-12T13:45:12Z"
   std::wstring m_strPath;
   std::wstring m_strSecure;  // non-empty when the cookie is secure
+  // The lines of the entry exactly as they were read, line ends and all (filled by a
+  // clean, which writes the entries it keeps back through WriteTo).
+  std::string m_strRawEntry;
 };
 
 // Item lists: each store's items by value, in the order the store met them.

@@ -1,7 +1,6 @@
 #include "model/filter.h"
 
 #include <cstddef>
-#include <cwchar>
 
 
 namespace {
@@ -25,15 +24,29 @@ std::ptrdiff_t MatchPiece(const wchar_t* site, size_t site_len, size_t start, co
   return static_cast<std::ptrdiff_t>(s);
 }
 
+// The length of the byte-order mark that starts text[pos, end), 0 when none does.
+size_t ByteOrderMarkAt(const std::wstring& text, size_t pos, size_t end) {
+  if (pos < end && text[pos] == 0xFEFF) return 1;
+  if (end - pos >= 3 && text[pos] == 0xEF && text[pos + 1] == 0xBB && text[pos + 2] == 0xBF) return 3;
+  return 0;
+}
+
 }  // namespace
 
 CCookieFilter::CCookieFilter(const std::wstring& filter_text) {
-  size_t pos = 0;
-  while (pos < filter_text.size()) {
+  size_t pos = ByteOrderMarkAt(filter_text, 0, filter_text.size());
+  for (size_t number = 1; pos < filter_text.size(); ++number) {
     size_t end = filter_text.find(L'\n', pos);
     if (end == std::wstring::npos) end = filter_text.size();
-    if (end > pos && filter_text[pos] != L'#') {
-      m_arrPatterns.push_back(filter_text.substr(pos, end - pos));
+    const std::wstring_view line(filter_text.data() + pos, end - pos);
+    if (!line.empty() && line[0] != L'#') {  // not empty, not a comment
+      if (line.find(L'\0') != std::wstring_view::npos) {
+        m_arrIgnored.push_back({number, IgnoredLine::Reason::kNul});
+      } else if (ByteOrderMarkAt(filter_text, pos, end) == line.size()) {
+        m_arrIgnored.push_back({number, IgnoredLine::Reason::kByteOrderMark});
+      } else {
+        m_arrPatterns.emplace_back(line);
+      }
     }
     pos = end + 1;
   }
@@ -46,7 +59,7 @@ bool CCookieFilter::IsEvil(const CCookie& item) const {
   if (site.empty()) return false;
   if (site[0] != L'.') site.insert(site.begin(), L'.');
   for (const std::wstring& pattern : m_arrPatterns) {
-    if (Match(site.c_str(), pattern.c_str())) return true;
+    if (Match(site, pattern)) return true;
   }
   return false;
 }
@@ -56,9 +69,11 @@ bool CCookieFilter::IsEvil(const CCookie& item) const {
 // its end never moves back when its start moves forward, the earliest start of each
 // middle piece is always the best one; only the last piece has to be tried at every
 // start. That keeps the cost at O(site x pattern) whatever the number of stars.
-bool CCookieFilter::Match(const wchar_t* site, const wchar_t* pattern) {
-  const size_t site_len = std::wcslen(site);
-  const size_t pattern_len = std::wcslen(pattern);
+bool CCookieFilter::Match(std::wstring_view site_text, std::wstring_view pattern_text) {
+  const wchar_t* site = site_text.data();
+  const wchar_t* pattern = pattern_text.data();
+  const size_t site_len = site_text.size();
+  const size_t pattern_len = pattern_text.size();
 
   // The first piece is anchored at the start of the site.
   size_t p = 0;

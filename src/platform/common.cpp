@@ -11,6 +11,13 @@ std::wstring& ProfileRoot() {
   return root;
 }
 
+std::wstring TrimIni(const std::wstring& text) {
+  const size_t first = text.find_first_not_of(L" \t\r");
+  if (first == std::wstring::npos) return std::wstring();
+  const size_t last = text.find_last_not_of(L" \t\r");
+  return text.substr(first, last - first + 1);
+}
+
 std::wstring& RegistryTestRoot() {
   static std::wstring root;
   return root;
@@ -75,6 +82,56 @@ RegKey& RegKey::operator=(RegKey&& other) noexcept {
 }
 
 RegKey::~RegKey() { Close(); }
+
+IniFile::IniFile(const std::wstring& path) {
+  std::string bytes;
+  if (!ReadWholeFile(path, &bytes)) return;
+  const std::wstring text = WideFromAnsi(bytes);
+  std::wstring section;  // case-folded
+  size_t pos = 0;
+  while (pos <= text.size()) {
+    size_t end = text.find(L'\n', pos);
+    if (end == std::wstring::npos) end = text.size();
+    const std::wstring line = TrimIni(text.substr(pos, end - pos));
+    pos = end + 1;
+    if (line.empty() || line[0] == L';') continue;
+    if (line[0] == L'[') {
+      const size_t close = line.find(L']');
+      section = FoldCase(
+          TrimIni(line.substr(1, close == std::wstring::npos ? std::wstring::npos : close - 1)));
+      continue;
+    }
+    const size_t eq = line.find(L'=');
+    if (eq == std::wstring::npos) continue;
+    std::wstring value = TrimIni(line.substr(eq + 1));
+    if (value.size() >= 2 && (value[0] == L'"' || value[0] == L'\'') && value.back() == value[0]) {
+      value = value.substr(1, value.size() - 2);
+    }
+    values_.emplace(std::make_pair(section, FoldCase(TrimIni(line.substr(0, eq)))), std::move(value));
+  }
+}
+
+std::wstring IniFile::ReadString(const std::wstring& section, const std::wstring& key,
+                                 const std::wstring& default_value) const {
+  const auto found = values_.find(std::make_pair(FoldCase(section), FoldCase(key)));
+  return found == values_.end() ? default_value : found->second;
+}
+
+int IniFile::ReadInt(const std::wstring& section, const std::wstring& key,
+                     int default_value) const {
+  const auto found = values_.find(std::make_pair(FoldCase(section), FoldCase(key)));
+  if (found == values_.end()) return default_value;
+  const std::wstring& value = found->second;
+  size_t i = 0;
+  bool negative = false;
+  if (i < value.size() && (value[i] == L'-' || value[i] == L'+')) negative = value[i++] == L'-';
+  int64_t number = 0;
+  for (; i < value.size() && value[i] >= L'0' && value[i] <= L'9'; ++i) {
+    number = number * 10 + (value[i] - L'0');
+    if (number > 0xFFFFFFFFLL) number = 0xFFFFFFFFLL;
+  }
+  return static_cast<int>(static_cast<uint32_t>(negative ? -number : number));
+}
 
 bool ReadWholeFile(const std::wstring& path, std::string* data) {
   data->clear();

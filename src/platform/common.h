@@ -11,6 +11,10 @@ namespace platform {
 // root is set.
 bool KnownFolderUnderRoot(KnownFolder folder, std::wstring* path);
 
+// The text with its letters in one case, as the system compares file names and
+// INI sections and keys without regard to case.
+std::wstring FoldCase(const std::wstring& text);
+
 // The subkey below HKEY_CURRENT_USER that `subkey` stands for (see
 // SetRegistryTestRoot).
 std::wstring RegistryPath(const std::wstring& subkey);

@@ -13,7 +13,9 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <map>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace platform {
@@ -194,14 +196,25 @@ void SetRegistryTestRoot(const std::wstring& root);
 
 // ---- INI files ---------------------------------------------------------------
 
-// GetPrivateProfileStringW: sections and keys without regard to case; the file
-// decoded with the ANSI code page; surrounding blanks and one pair of quotes cut.
-std::wstring IniReadString(const std::wstring& section, const std::wstring& key,
-                                     const std::wstring& default_value,
-                                     const std::wstring& file);
-// GetPrivateProfileIntW: leading decimal digits (with an optional sign) of the value.
-int IniReadInt(const std::wstring& section, const std::wstring& key,
-                         int default_value, const std::wstring& file);
+// An INI file read and parsed once, then looked up as GetPrivateProfileStringW and
+// GetPrivateProfileIntW look one up: sections and keys without regard to case, the
+// first occurrence of a key counting; the file decoded with the ANSI code page;
+// surrounding blanks and one pair of quotes cut; lines starting with ";" skipped.
+// A lookup costs one search of a map, however long the file.
+class IniFile {
+ public:
+  // A missing or unreadable file reads as empty.
+  explicit IniFile(const std::wstring& path);
+
+  std::wstring ReadString(const std::wstring& section, const std::wstring& key,
+                          const std::wstring& default_value) const;
+  // The leading decimal digits (with an optional sign) of the value.
+  int ReadInt(const std::wstring& section, const std::wstring& key, int default_value) const;
+
+ private:
+  // (section, key), both case-folded -> value.
+  std::map<std::pair<std::wstring, std::wstring>, std::wstring> values_;
+};
 
 // ---- Time --------------------------------------------------------------------
 

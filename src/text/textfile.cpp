@@ -58,10 +58,12 @@ int CStdioFile::PeekRaw() {
 void CStdioFile::ConsumeRaw() {
   if (capturing_) captured_ += buffer_[pos_];
   ++pos_;
+  ++consumed_;
 }
 
 bool CStdioFile::ReadString(std::wstring& line) {
   line.clear();
+  line_start_ = consumed_;
   bool read_any = false;
   while (!text_end_) {
     const int c = PeekRaw();
@@ -83,6 +85,8 @@ void CStdioFile::BeginCapture() {
   capturing_ = true;
   captured_.clear();
 }
+
+std::string CStdioFile::TakeCaptured() { return std::exchange(captured_, std::string()); }
 
 std::string CStdioFile::TakeRawRest() {
   while (Fill()) {

@@ -38,9 +38,16 @@ class CStdioFile {
 
   // Starts keeping the raw bytes that the following reads consume.
   void BeginCapture();
-  // The raw bytes consumed since BeginCapture() followed by every byte not yet
-  // consumed, up to the physical end of the file (past a Ctrl-Z too): the file's
-  // exact unread rest. Reads the whole remainder; throws CFileException.
+  // The raw bytes consumed since BeginCapture() (or the last TakeCaptured()); the
+  // capture goes on from here, empty.
+  std::string TakeCaptured();
+  // Where the line that ReadString last took from the file began: its offset among
+  // the file's raw bytes.
+  uint64_t LineStart() const { return line_start_; }
+  // The raw bytes consumed since BeginCapture() (or the last TakeCaptured())
+  // followed by every byte not yet consumed, up to the physical end of the file
+  // (past a Ctrl-Z too): the file's exact unread rest. Reads the whole remainder;
+  // throws CFileException.
   std::string TakeRawRest();
 
  private:
@@ -55,6 +62,8 @@ class CStdioFile {
   bool text_end_ = false;   // a Ctrl-Z was met
   bool capturing_ = false;
   std::string captured_;
+  uint64_t consumed_ = 0;  // raw bytes consumed
+  uint64_t line_start_ = 0;
 };
 
 // A text file into which a reader can push lines back: the line pushed last is

@@ -162,49 +162,6 @@ constexpr wchar_t kCp1252High[32] = {
     0x2039, 0x0152, 0x008D, 0x017D, 0x008F, 0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
     0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178};
 
-// ---- INI files
-
-std::wstring Trim(const std::wstring& text) {
-  const size_t first = text.find_first_not_of(L" \t\r");
-  if (first == std::wstring::npos) return std::wstring();
-  const size_t last = text.find_last_not_of(L" \t\r");
-  return text.substr(first, last - first + 1);
-}
-
-bool FindIniValue(const std::wstring& section, const std::wstring& key,
-                  const std::wstring& file, std::wstring* value) {
-  std::string bytes;
-  if (!ReadWholeFile(file, &bytes)) return false;
-  const std::wstring text = WideFromAnsi(bytes);
-  bool in_section = false;
-  size_t pos = 0;
-  while (pos <= text.size()) {
-    size_t end = text.find(L'\n', pos);
-    if (end == std::wstring::npos) end = text.size();
-    const std::wstring line = Trim(text.substr(pos, end - pos));
-    pos = end + 1;
-    if (line.empty() || line[0] == L';') continue;
-    if (line[0] == L'[') {
-      const size_t close = line.find(L']');
-      const std::wstring name =
-          Trim(line.substr(1, close == std::wstring::npos ? std::wstring::npos : close - 1));
-      in_section = EqualNoCase(name, section);
-      continue;
-    }
-    if (!in_section) continue;
-    const size_t eq = line.find(L'=');
-    if (eq == std::wstring::npos || !EqualNoCase(Trim(line.substr(0, eq)), key)) continue;
-    std::wstring found = Trim(line.substr(eq + 1));
-    if (found.size() >= 2 && (found[0] == L'"' || found[0] == L'\'') &&
-        found.back() == found[0]) {
-      found = found.substr(1, found.size() - 2);
-    }
-    *value = found;
-    return true;
-  }
-  return false;
-}
-
 // ---- Calendar arithmetic (days since 1970-01-01, proleptic Gregorian)
 
 constexpr int64_t kFileTimeTicksPerSecond = 10000000;
@@ -469,26 +426,7 @@ long RegDeleteKeyTree(const std::wstring& subkey) {
 
 // ---- INI files
 
-std::wstring IniReadString(const std::wstring& section, const std::wstring& key,
-                           const std::wstring& default_value, const std::wstring& file) {
-  std::wstring value;
-  return FindIniValue(section, key, file, &value) ? value : default_value;
-}
-
-int IniReadInt(const std::wstring& section, const std::wstring& key, int default_value,
-               const std::wstring& file) {
-  std::wstring value;
-  if (!FindIniValue(section, key, file, &value)) return default_value;
-  size_t i = 0;
-  bool negative = false;
-  if (i < value.size() && (value[i] == L'-' || value[i] == L'+')) negative = value[i++] == L'-';
-  int64_t number = 0;
-  for (; i < value.size() && value[i] >= L'0' && value[i] <= L'9'; ++i) {
-    number = number * 10 + (value[i] - L'0');
-    if (number > 0xFFFFFFFFLL) number = 0xFFFFFFFFLL;
-  }
-  return static_cast<int>(static_cast<uint32_t>(negative ? -number : number));
-}
+std::wstring FoldCase(const std::wstring& text) { return UpperCase(text); }
 
 // ---- Time
 

@@ -304,25 +304,10 @@ long RegDeleteKeyTree(const std::wstring& subkey) {
 
 // ---- INI files
 
-std::wstring IniReadString(const std::wstring& section, const std::wstring& key,
-                           const std::wstring& default_value, const std::wstring& file) {
-  std::wstring buffer(1024, L'\0');
-  for (;;) {
-    const DWORD copied =
-        GetPrivateProfileStringW(section.c_str(), key.c_str(), default_value.c_str(),
-                                 buffer.data(), static_cast<DWORD>(buffer.size()), file.c_str());
-    if (copied + 1 < buffer.size() || buffer.size() >= 1 << 20) {
-      buffer.resize(copied);
-      return buffer;
-    }
-    buffer.resize(buffer.size() * 2);
-  }
-}
-
-int IniReadInt(const std::wstring& section, const std::wstring& key, int default_value,
-               const std::wstring& file) {
-  return static_cast<int>(
-      GetPrivateProfileIntW(section.c_str(), key.c_str(), default_value, file.c_str()));
+std::wstring FoldCase(const std::wstring& text) {
+  std::wstring folded = text;
+  if (!folded.empty()) CharUpperBuffW(folded.data(), static_cast<DWORD>(folded.size()));
+  return folded;
 }
 
 // ---- Time

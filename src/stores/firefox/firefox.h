@@ -22,8 +22,8 @@ std::vector<std::wstring> FirefoxProfileFolders();
 // pass uses `items` as scratch space (empty again on return) and rewrites the file
 // with every other line it could not drop: kept records, then the unread rest of
 // the file from a line that is not a record on. Returns the evil records (in a
-// clean pass, those dropped); a missing or unreadable file gives 0 and is left
-// alone.
+// clean pass, those dropped from the file on disk: 0 when the rewrite failed); a
+// missing or unreadable file gives 0 and is left alone.
 int ProcessFirefoxCookieFile(const std::wstring& path, const CCookieFilter& filter,
                              CFirefoxCookieArray& items, bool clean);
 

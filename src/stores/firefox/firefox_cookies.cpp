@@ -111,7 +111,7 @@ int ProcessFirefoxCookieFile(const std::wstring& path, const CCookieFilter& filt
     out.Write(unread_rest);
     out.Commit();
   } catch (const CFileException&) {
-    // The old file stays in place; the evil records still count as found.
+    count = 0;  // the old file stays in place, evil records and all
   }
   items.clear();
   return count;

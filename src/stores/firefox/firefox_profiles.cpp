@@ -10,12 +10,13 @@ std::vector<std::wstring> FirefoxProfileFolders() {
   std::wstring app_data;
   if (!platform::GetKnownFolder(platform::KnownFolder::AppData, &app_data)) return folders;
   const std::wstring firefox = app_data + L"\\Mozilla\\Firefox\\";
-  const std::wstring list = firefox + L"profiles.ini";
+  // Read once: every lookup below is a search of what was read.
+  const platform::IniFile list(firefox + L"profiles.ini");
   for (int n = 0;; ++n) {
     const std::wstring section = L"Profile" + std::to_wstring(n);
-    const std::wstring path = platform::IniReadString(section, L"Path", L"", list);
+    const std::wstring path = list.ReadString(section, L"Path", L"");
     if (path.empty()) break;
-    const bool relative = platform::IniReadInt(section, L"IsRelative", 0, list) != 0;
+    const bool relative = list.ReadInt(section, L"IsRelative", 0) != 0;
     folders.push_back(relative ? firefox + path : path);
   }
   return folders;

@@ -12,7 +12,7 @@ namespace {
 
 // Reads one cookie file. A scan appends the evil records; a clean keeps the others
 // in `items` and rewrites the file without the evil ones, or deletes it when
-// nothing is left. Bytes the reader could not take as records (a malformed record
+// nothing is left; it counts the evil records only once they are gone from disk. Bytes the reader could not take as records (a malformed record
 // and whatever follows it) are kept verbatim behind the kept records.
 int ProcessIECookieFile(const std::wstring& path, const CCookieFilter& filter,
                         CIECookieArray& items, bool clean) {
@@ -47,7 +47,7 @@ int ProcessIECookieFile(const std::wstring& path, const CCookieFilter& filter,
   // Line ends and blanks behind the last record keep nothing.
   const bool nothing_unread = unread_rest.find_first_not_of(" \t\r\n") == std::string::npos;
   if (items.empty() && nothing_unread) {
-    platform::RemoveFile(path);
+    if (!platform::RemoveFile(path)) count = 0;
   } else if (changed) {
     try {
       CFile out(path);
@@ -55,7 +55,7 @@ int ProcessIECookieFile(const std::wstring& path, const CCookieFilter& filter,
       out.Write(unread_rest);
       out.Commit();
     } catch (const CFileException&) {
-      // The original stays in place; the records still count as found.
+      count = 0;  // the original stays in place, evil records and all
     }
   }
   items.clear();

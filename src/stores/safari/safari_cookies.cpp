@@ -56,9 +56,6 @@ std::wstring ReadPlistHead(CStdioFileEx& file, const std::wstring& dict) {
   std::wstring head;
   std::wstring line;
   for (;;) {
-    // A clean keeps the raw bytes from the first entry's line on when that entry
-    // turns out not to parse.
-    file.BeginCapture();
     if (!file.ReadString(line)) return std::wstring();
     const std::wstring trimmed = Trim(line);
     if (EqualNoCase(trimmed, dict)) {
@@ -68,16 +65,6 @@ std::wstring ReadPlistHead(CStdioFileEx& file, const std::wstring& dict) {
     head += trimmed;
     head += L'\n';
   }
-}
-
-std::wstring ReadPlistTail(CStdioFileEx& file) {
-  std::wstring tail;
-  std::wstring line;
-  while (file.ReadString(line)) {
-    tail += Trim(line);
-    tail += L'\n';
-  }
-  return tail;
 }
 
 bool CSafariCookie::ReadKeyValue(CStdioFileEx& file, std::wstring& key, std::wstring& type,
@@ -140,37 +127,32 @@ bool CSafariCookie::ReadDict(CStdioFileEx& file) {
 int ProcessSafariCookieFile(const std::wstring& path, const CCookieFilter& filter,
                             CSafariCookieArray& items, bool clean) {
   int count = 0;
-  std::wstring head;
-  std::wstring tail;
-  std::string raw_rest;  // the file's bytes from an entry that does not parse on
-  bool any_entry = false;
-  bool broken = false;  // an entry did not parse
+  // A clean writes back the file's own bytes: the head, every entry it keeps
+  // exactly as read, and the rest from the first line that is not an entry on
+  // (an entry that does not parse included).
+  std::string head;
+  std::string rest;
   try {
     CStdioFileEx file(path);
-    head = ReadPlistHead(file, kDict);
+    if (clean) file.BeginCapture();
+    ReadPlistHead(file, kDict);
+    if (!NextLineIsDict(file)) return 0;  // no entry at all: nothing to find or remove
+    // Captured so far: the head and the first "<dict>" line, which starts at the
+    // last line start the file has seen.
+    std::string pending = file.TakeCaptured();
+    if (clean) {
+      head = pending.substr(0, static_cast<size_t>(file.LineStart()));
+      pending.erase(0, head.size());
+    }
     CSafariCookie cookie;
-    for (;;) {
-      if (!NextLineIsDict(file)) break;
-      any_entry = true;
-      if (!cookie.ReadDict(file)) {
-        // Nothing of this entry or after it can be rewritten from what was read.
-        broken = true;
-        if (clean) raw_rest = file.TakeRawRest();
-        break;
-      }
-      if (clean) file.BeginCapture();
+    while (NextLineIsDict(file) && cookie.ReadDict(file)) {
       const bool evil = filter.IsEvil(cookie);
       if (evil) ++count;
+      if (clean) cookie.m_strRawEntry = pending + file.TakeCaptured();
+      pending.clear();
       if (evil != clean) items.push_back(cookie);
     }
-    if (!broken) {
-      tail = ReadPlistTail(file);
-      // Bytes after a Ctrl-Z, which ends the text, are kept as they are.
-      if (clean) {
-        file.BeginCapture();
-        raw_rest = file.TakeRawRest();
-      }
-    }
+    if (clean) rest = pending + file.TakeRawRest();
   } catch (const CFileException&) {
     // Missing, locked or unreadable: nothing found, nothing rewritten.
     if (clean) items.clear();
@@ -178,17 +160,15 @@ int ProcessSafariCookieFile(const std::wstring& path, const CCookieFilter& filte
   }
   if (!clean) return count;
 
-  // A file without any entry is left as it is.
-  if (any_entry) {
+  if (count > 0) {
     try {
       CFile out(path);
-      out.Write(BytesFromWide(head));
+      out.Write(head);
       for (CSafariCookie& kept : items) kept.WriteTo(out);
-      out.Write(BytesFromWide(tail));
-      out.Write(raw_rest);
+      out.Write(rest);
       out.Commit();
     } catch (const CFileException&) {
-      // The original stays in place; the evil cookies still count as found.
+      count = 0;  // the original stays in place, evil cookies and all
     }
   }
   items.clear();

@@ -12,12 +12,11 @@
 // The lines before the first line that reads `dict` once trimmed, each trimmed and
 // ended by LF; that line is pushed back. Empty when no such line exists.
 std::wstring ReadPlistHead(CStdioFileEx& file, const std::wstring& dict);
-// Every line still unread (pushed-back lines first), trimmed and ended by LF.
-std::wstring ReadPlistTail(CStdioFileEx& file);
 
-// One Cookies.plist: a scan appends the evil cookies; a clean writes the file anew
-// without them and returns how many it left out. A clean never loses a line: a file
-// without entries stays as it is, and from an entry that does not parse on, the
-// file's bytes are kept verbatim.
+// One Cookies.plist: a scan appends the evil cookies; a clean removes their entries
+// and returns how many it removed (0 when the rewrite failed). Every other byte of
+// the file stays as it was: the head, each kept entry's lines, and everything from
+// the first line that is not an entry (or an entry that does not parse) on. A file
+// with nothing to remove is not written at all.
 int ProcessSafariCookieFile(const std::wstring& path, const CCookieFilter& filter,
                             CSafariCookieArray& items, bool clean);

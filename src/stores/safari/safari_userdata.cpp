@@ -2,12 +2,13 @@
 // the per-origin databases listed in Databases.db, each in a folder named after
 // its origin ("http_example.com_0"), and the "*.localstorage" files, named after
 // their origin too. Both kinds are SQLite files.
-#include <set>
+#include <map>
 #include <string>
 #include <vector>
 
 #include "platform/platform.h"
 #include "sqlite3.h"
+#include "stores/sqlite/database_step.h"
 #include "stores/sqlite/sqlite_db.h"
 #include "stores/stores.h"
 #include "text/textfile.h"
@@ -19,10 +20,12 @@ using sqlite_access::Database;
 using sqlite_access::ResultTable;
 using sqlite_access::SqlText;
 
-// The whole result of a query with `columns` columns (a query without rows reports
-// none); false when it fails.
+// The whole result of "SELECT <columns> FROM <table>" with `columns` columns (a
+// query without rows reports none); false when it fails or `table` is not a table
+// (a view could compute rows without end).
 bool Query(Database& db, const char* sql, int columns, ResultTable* table) {
-  return table->Query(db, sql) && (table->columns() == columns || table->rows() == 0);
+  return db.HasTable(sqlite_access::TableOfSelect(sql)) && table->Query(db, sql) &&
+         (table->columns() == columns || table->rows() == 0);
 }
 
 // A value shows at most this many key=value pairs.
@@ -48,7 +51,8 @@ bool Summary(Database& db, const char* sql, std::wstring* text) {
 }
 
 // Stage 1: the rows of the database index. A clean deletes the evil rows in one
-// transaction and, once it is committed, the origin folders of those rows.
+// transaction and, once it is committed, the origin folders of those rows. A row
+// counts when it was deleted and its origin's folder is gone with it.
 int ProcessSafariDatabases(const std::wstring& folder, const CCookieFilter& filter,
                            CSafariUserdataArray& items, bool clean) {
   Database index;
@@ -82,21 +86,24 @@ int ProcessSafariDatabases(const std::wstring& folder, const CCookieFilter& filt
   if (!clean || evil_rows.empty()) return count;
 
   if (!index.Execute("BEGIN IMMEDIATE")) return 0;
-  std::set<std::wstring> origins;  // of the rows deleted
+  std::map<std::wstring, int> deleted;  // origin -> rows deleted
   for (const Row& row : evil_rows) {
     const SqlText sql(sqlite3_mprintf("DELETE FROM Databases WHERE guid='%q'", row.guid.c_str()));
-    if (sql && index.Execute(sql.get())) {
-      ++count;
-      origins.insert(row.origin);
+    if (sql && index.Execute(sql.get()) && index.Changes() > 0) {
+      deleted[row.origin] += index.Changes();
     }
   }
-  if (!index.Execute("COMMIT")) {
+  if (index.Exhausted() || !index.Execute("COMMIT")) {
     if (index.InTransaction()) index.Execute("ROLLBACK");
     return 0;
   }
   // Only now are the rows gone for good, so their folders may go too.
-  for (const std::wstring& origin : origins) {
-    if (IsPlainName(origin)) platform::ShellDelete(folder + origin);
+  for (const auto& [origin, rows] : deleted) {
+    if (IsPlainName(origin) && platform::DirectoryExists(folder + origin) &&
+        platform::ShellDelete(folder + origin) != 0) {
+      continue;  // the databases stay on disk
+    }
+    count += rows;
   }
   return count;
 }

@@ -30,7 +30,16 @@ class Transaction {
 
 std::wstring Row::Text(int column) const { return CellText(Raw(column)); }
 
-int RunDatabaseStep(const std::wstring& path, const std::vector<TableStep>& tables, bool clean) {
+std::string TableOfSelect(const char* select) {
+  const std::string text(select);
+  const size_t from = text.rfind(" FROM ");
+  if (from == std::string::npos) return std::string();
+  const size_t start = from + 6;
+  return text.substr(start, text.find(' ', start) - start);
+}
+
+std::optional<int> RunDatabaseStep(const std::wstring& path, const std::vector<TableStep>& tables,
+                                   bool clean) {
   Database db;
   if (!db.OpenExisting(path)) return 0;
 
@@ -39,6 +48,8 @@ int RunDatabaseStep(const std::wstring& path, const std::vector<TableStep>& tabl
   Transaction transaction(db);
   bool begun = false;
   for (const TableStep& table : tables) {
+    // A view may compute rows without end; only a stored table is read.
+    if (!db.HasTable(TableOfSelect(table.select))) continue;
     ResultTable result;
     if (!result.Query(db, table.select) || result.columns() != table.columns) continue;
     // The rows are a copy in memory: deleting rows does not disturb the walk.
@@ -54,12 +65,13 @@ int RunDatabaseStep(const std::wstring& path, const std::vector<TableStep>& tabl
         begun = true;
       }
       if (db.Execute(statement.get())) {
-        ++deleted;
+        deleted += db.Changes();
       } else if (!db.InTransaction()) {
         return 0;  // SQLite rolled the whole transaction back
       }
     }
   }
+  if (db.Exhausted()) return std::nullopt;
   if (!clean) return found;
   if (!begun) return 0;
   return transaction.Commit() ? deleted : 0;

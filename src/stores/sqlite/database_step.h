@@ -10,13 +10,20 @@
 //    the COMMIT succeeds, otherwise the transaction is rolled back and the database
 //    contributes 0;
 //  - nothing waits for a lock held by another connection: a locked database
-//    contributes 0 at once and keeps its rows.
+//    contributes 0 at once and keeps its rows;
+//  - a SELECT reads a table, never a view: a name that is a view (or missing)
+//    skips that table;
+//  - a DELETE counts the rows it changed (sqlite3_changes), so one that matched
+//    nothing counts 0;
+//  - a database that keeps SQLite busy past the connection's budget
+//    (Database::kWorkBudget) contributes 0: its query or its transaction fails.
 #pragma once
 
 #include <cstddef>
 #include <functional>
 #include <initializer_list>
 #include <new>
+#include <optional>
 #include <string>
 #include <utility>
 #include <vector>
@@ -46,7 +53,7 @@ class Row {
 
 // One table of a database step, as the step sees it.
 struct TableStep {
-  const char* select = nullptr;  // the store's SELECT
+  const char* select = nullptr;  // the store's "SELECT <columns> FROM <table>"
   int columns = 0;               // the columns it names; any other count skips the table
   // Builds the store's item from the row and asks the filter; in a scan keeps the
   // evil item. True when the row is evil.
@@ -56,11 +63,17 @@ struct TableStep {
   std::function<SqlText(const Row&)> make_delete;
 };
 
+// The table that "SELECT <columns> FROM <table>" reads.
+std::string TableOfSelect(const char* select);
+
 // Runs the step on the database at `path` and returns its count: in a scan the evil
-// rows, in a clean pass the DELETEs that succeeded in the committed transaction.
+// rows, in a clean pass the rows deleted by the committed transaction.
 // A file that is missing, not a database, of another schema, or locked, gives 0.
+// No count (nullopt) when the database used up the connection's budget: whatever
+// `visit` saw of it does not count, and a clean pass has rolled back.
 // Throws what `visit` throws (the connection is closed, a transaction rolled back).
-int RunDatabaseStep(const std::wstring& path, const std::vector<TableStep>& tables, bool clean);
+std::optional<int> RunDatabaseStep(const std::wstring& path, const std::vector<TableStep>& tables,
+                                   bool clean);
 
 // A store's table: its statements and how its rows become items.
 template <typename Item>
@@ -75,7 +88,8 @@ struct StoreTable {
 
 // The database step for a store whose items are of class `Item`. A scan appends the
 // evil items to `items`; in a clean pass `items` is not used. Running out of memory
-// makes the database contribute 0 (and takes back the items it appended).
+// or out of the connection's budget makes the database contribute 0 (and takes back
+// the items it appended).
 template <typename Item>
 int DatabaseStep(const std::wstring& path, const CCookieFilter& filter, std::vector<Item>& items,
                  bool clean, std::initializer_list<StoreTable<Item>> tables) {
@@ -96,11 +110,11 @@ int DatabaseStep(const std::wstring& path, const CCookieFilter& filter, std::vec
       step.make_delete = table.make_delete;
       steps.push_back(std::move(step));
     }
-    return RunDatabaseStep(path, steps, clean);
+    if (const std::optional<int> count = RunDatabaseStep(path, steps, clean)) return *count;
   } catch (const std::bad_alloc&) {
-    items.erase(items.begin() + static_cast<std::ptrdiff_t>(size_before), items.end());
-    return 0;
   }
+  items.erase(items.begin() + static_cast<std::ptrdiff_t>(size_before), items.end());
+  return 0;
 }
 
 }  // namespace sqlite_access

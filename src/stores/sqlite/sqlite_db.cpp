@@ -13,18 +13,36 @@ namespace {
 // The one place where SQLite's result codes are read.
 bool Succeeded(int result) { return result == SQLITE_OK; }
 
+// The progress handler runs after every this many steps of the virtual machine.
+constexpr int kStepsPerProgressCall = 1000;
+
 }  // namespace
 
 // ---- Database
 
-Database::Database(Database&& other) noexcept : db_(std::exchange(other.db_, nullptr)) {}
+Database::Database(Database&& other) noexcept
+    : db_(std::exchange(other.db_, nullptr)), work_left_(other.work_left_) {
+  WatchProgress();
+}
 
 Database& Database::operator=(Database&& other) noexcept {
   if (this != &other) {
     Close();
     db_ = std::exchange(other.db_, nullptr);
+    work_left_ = other.work_left_;
+    WatchProgress();
   }
   return *this;
+}
+
+int Database::Progress(void* self) {
+  int64_t& left = static_cast<Database*>(self)->work_left_;
+  left -= kStepsPerProgressCall;
+  return left < 0 ? 1 : 0;  // non-zero interrupts the statement
+}
+
+void Database::WatchProgress() {
+  if (db_ != nullptr) sqlite3_progress_handler(db_, kStepsPerProgressCall, &Database::Progress, this);
 }
 
 Database::~Database() { Close(); }
@@ -42,11 +60,23 @@ bool Database::OpenExisting(const std::wstring& path) {
     Close();
     return false;
   }
+  work_left_ = kWorkBudget;
+  WatchProgress();
   return true;
 }
 
 bool Database::Execute(const char* sql) {
   return Succeeded(sqlite3_exec(db_, sql, nullptr, nullptr, nullptr));
+}
+
+int Database::Changes() const { return sqlite3_changes(db_); }
+
+bool Database::HasTable(const std::string& name) {
+  const SqlText sql(sqlite3_mprintf(
+      "SELECT 1 FROM sqlite_master WHERE type = 'table' AND name = '%q' COLLATE NOCASE",
+      name.c_str()));
+  ResultTable found;
+  return sql && found.Query(*this, sql.get()) && found.rows() > 0;
 }
 
 bool Database::InTransaction() const { return sqlite3_get_autocommit(db_) == 0; }

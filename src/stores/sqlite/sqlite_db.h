@@ -7,6 +7,7 @@
 // failure.
 #pragma once
 
+#include <cstdint>
 #include <string>
 
 struct sqlite3;
@@ -28,7 +29,14 @@ class Database {
   // a missing file, a folder or a file SQLite cannot open gives false, and a handle
   // SQLite returned with its failure is closed at once. The path reaches SQLite as
   // UTF-8 (platform::PathForSqlite). A connection held before is closed first.
+  // The connection does at most kWorkBudget steps of SQLite's virtual machine in
+  // all; past that every statement fails (interrupted), so that no database can
+  // keep a scan or a clean busy without end.
   bool OpenExisting(const std::wstring& path);
+
+  // Steps of SQLite's virtual machine one connection may take: about a hundred
+  // times what the largest browser databases need.
+  static constexpr int64_t kWorkBudget = 200'000'000;
 
   bool is_open() const { return db_ != nullptr; }
   sqlite3* handle() const { return db_; }
@@ -39,6 +47,18 @@ class Database {
   // REQUIRES: is_open().
   bool Execute(const char* sql);
 
+  // True once the connection has used up its budget of work.
+  bool Exhausted() const { return work_left_ < 0; }
+
+  // The rows that the last successful INSERT, UPDATE or DELETE changed (triggers'
+  // changes not included).
+  // REQUIRES: is_open().
+  int Changes() const;
+
+  // True when the database holds a table (not a view) of that name.
+  // REQUIRES: is_open().
+  bool HasTable(const std::string& name);
+
   // True while an explicit transaction (BEGIN ...) is open. SQLite ends one on its
   // own when certain errors (a full disk, an I/O error) roll it back.
   // REQUIRES: is_open().
@@ -48,7 +68,12 @@ class Database {
   void Close();
 
  private:
+  static int Progress(void* self);
+  // Points SQLite's progress handler at this object (again, after a move).
+  void WatchProgress();
+
   sqlite3* db_ = nullptr;
+  int64_t work_left_ = kWorkBudget;
 };
 
 // The text of sqlite3_mprintf.
