@@ -97,9 +97,9 @@ TEST(Files, ReadWholeFileAndWriteFile) {
     EXPECT_TRUE(moved.is_open());
   }
   std::string data;
-  ASSERT_TRUE(platform::ReadWholeFile(tree.Path("f"), &data));
+  ASSERT_TRUE(platform::ReadWholeFile(tree.Path("f"), &data, 1 << 20));
   EXPECT_EQ(data, std::string("abc\0def", 7));
-  EXPECT_FALSE(platform::ReadWholeFile(tree.Path("missing"), &data));
+  EXPECT_FALSE(platform::ReadWholeFile(tree.Path("missing"), &data, 1 << 20));
 }
 
 TEST(Files, DenyWriteOpenFailsWhileAnotherHandleWrites) {

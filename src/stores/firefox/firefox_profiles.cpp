@@ -16,7 +16,11 @@ std::vector<std::wstring> FirefoxProfileFolders() {
     const std::wstring path = platform::IniReadString(section, L"Path", L"", list);
     if (path.empty()) break;
     const bool relative = platform::IniReadInt(section, L"IsRelative", 0, list) != 0;
-    folders.push_back(relative ? firefox + path : path);
+    // Only a path of plain names, which a relative one cannot climb out of, to a
+    // folder that is not a link.
+    if (!platform::IsWindowsPath(path, relative)) continue;
+    const std::wstring folder = relative ? firefox + path : path;
+    if (!platform::IsLinkOrReparsePoint(folder)) folders.push_back(folder);
   }
   return folders;
 }
