@@ -251,20 +251,19 @@ bool IsMountPoint(int parent, const char* name) {
 }
 
 // Deeper folders are not entered, so that no folder tree can exhaust the stack or
-// the descriptors.
+// the descriptors: a tree deeper than this is not deleted.
 constexpr int kMaxRemoveDepth = 128;
 
-// Removes the entry `name` of the open folder `parent`: a file or link as itself, a
-// folder with everything in it. A link is never followed, and a mount point is
-// removed as an entry, never entered (which the system refuses while it is
-// mounted). True when the entry is gone.
-bool RemoveTree(int parent, const char* name, int depth) {
+// Walks the entry `name` of the open folder `parent` and everything below it,
+// never following a link and never entering another mount. With `remove` false it
+// only checks: true when the whole tree can be taken apart (no mount point in it,
+// not too deep). With `remove` true it removes a file or link as itself and a
+// folder with everything in it; true when the entry is gone.
+bool WalkTree(int parent, const char* name, int depth, bool remove) {
   struct stat st;
   if (fstatat(parent, name, &st, AT_SYMLINK_NOFOLLOW) != 0) return errno == ENOENT;
-  if (!S_ISDIR(st.st_mode)) return unlinkat(parent, name, 0) == 0;
-  if (depth >= kMaxRemoveDepth || IsMountPoint(parent, name)) {
-    return unlinkat(parent, name, AT_REMOVEDIR) == 0;
-  }
+  if (!S_ISDIR(st.st_mode)) return !remove || unlinkat(parent, name, 0) == 0;
+  if (depth >= kMaxRemoveDepth || IsMountPoint(parent, name)) return false;
   const int fd = openat(parent, name, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
   if (fd < 0) return false;
   DIR* dir = fdopendir(fd);
@@ -279,9 +278,12 @@ bool RemoveTree(int parent, const char* name, int depth) {
     }
   }
   bool ok = true;
-  for (const std::string& child : names) ok = RemoveTree(fd, child.c_str(), depth + 1) && ok;
+  for (const std::string& child : names) {
+    ok = WalkTree(fd, child.c_str(), depth + 1, remove) && ok;
+    if (!ok && !remove) break;
+  }
   closedir(dir);
-  return unlinkat(parent, name, AT_REMOVEDIR) == 0 && ok;
+  return remove ? unlinkat(parent, name, AT_REMOVEDIR) == 0 && ok : ok;
 }
 
 void SplitPattern(const std::wstring& pattern, std::wstring* folder, std::wstring* name) {
@@ -464,7 +466,10 @@ int ShellDelete(const std::wstring& path) {
   struct stat st;
   int result = kErrorFileNotFound;
   if (fstatat(fd, name.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0) {
-    result = RemoveTree(fd, name.c_str(), 0) ? 0 : kErrorAccessDenied;
+    // A tree with a mount point inside is left whole: the mount point cannot be
+    // removed as an entry, and nothing is entered below it.
+    const bool ok = WalkTree(fd, name.c_str(), 0, false) && WalkTree(fd, name.c_str(), 0, true);
+    result = ok ? 0 : kErrorAccessDenied;
   }
   close(fd);
   return result;
