@@ -10,7 +10,9 @@
 #include <string>
 #include <vector>
 
-#ifndef _WIN32
+#ifdef _WIN32
+#include <windows.h>
+#else
 #include <sys/mount.h>
 #include <sys/stat.h>
 #endif
@@ -24,6 +26,39 @@
 namespace fs = std::filesystem;
 
 namespace {
+
+#ifdef _WIN32
+// A junction at `link` to the folder `target` (FSCTL_SET_REPARSE_POINT with a
+// mount-point buffer); false when the system refuses.
+bool MakeJunction(const fs::path& link, const fs::path& target) {
+  std::error_code error;
+  if (!fs::create_directory(link, error)) return false;
+  HANDLE handle = CreateFileW(link.c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
+                              FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+  if (handle == INVALID_HANDLE_VALUE) return false;
+  const std::wstring print = fs::absolute(target).wstring();
+  const std::wstring substitute = L"\\??\\" + print;
+  // Tag, data length, reserved; then the four offsets and lengths and both names.
+  std::vector<uint16_t> buffer = {0, 0, 0, 0, 0, static_cast<uint16_t>(substitute.size() * 2),
+                                  static_cast<uint16_t>((substitute.size() + 1) * 2),
+                                  static_cast<uint16_t>(print.size() * 2)};
+  buffer.insert(buffer.end(), substitute.begin(), substitute.end());
+  buffer.push_back(0);
+  buffer.insert(buffer.end(), print.begin(), print.end());
+  buffer.push_back(0);
+  const uint32_t tag = IO_REPARSE_TAG_MOUNT_POINT;
+  buffer[0] = static_cast<uint16_t>(tag & 0xFFFF);
+  buffer[1] = static_cast<uint16_t>(tag >> 16);
+  buffer[2] = static_cast<uint16_t>(buffer.size() * 2 - 8);
+  DWORD returned = 0;
+  const bool ok = DeviceIoControl(handle, FSCTL_SET_REPARSE_POINT, buffer.data(),
+                                  static_cast<DWORD>(buffer.size() * 2), nullptr, 0, &returned,
+                                  nullptr) != FALSE;
+  CloseHandle(handle);
+  if (!ok) fs::remove(link, error);
+  return ok;
+}
+#endif
 
 const std::string kCookies = "profile/AppData/Roaming/Microsoft/Windows/Cookies/";
 const std::string kFlash = "profile/AppData/Roaming/Macromedia/Flash Player/#SharedObjects/X/";
@@ -66,11 +101,15 @@ class World : public TempTree {
             "encrypted_value, samesite, source_scheme) VALUES (1, '.www.tracker.com', 'n', 'v', "
             "'/', 0, 0, 0, 0, 1, 1, 1, X'', -1, 2)");
   }
-  // A symbolic link at `relative` to `target` (relative to the root); false where
-  // links cannot be made (Wine).
+  // A symbolic link at `relative` to `target` (relative to the root, or absolute),
+  // a junction on Windows when the target is a folder; false where the system
+  // cannot make it (Wine makes no symbolic links).
   bool Link(const std::string& relative, const std::string& target) const {
     fs::create_directories(Native(relative).parent_path());
     std::error_code error;
+#ifdef _WIN32
+    if (fs::is_directory(Native(target))) return MakeJunction(Native(relative), Native(target));
+#endif
     fs::create_symlink(target[0] == '/' ? fs::path(target) : Native(target), Native(relative), error);
     return !error;
   }

@@ -81,8 +81,10 @@ bool DirectoryExists(const std::wstring& path);
 bool RemoveFile(const std::wstring& path);
 
 // Deletes a file, or a folder with everything in it, as the shell does with
-// FO_DELETE and flags 0x614 (no UI, no recycle bin). Links inside a folder are
-// removed, never followed. Returns 0 on success, else a non-zero error code.
+// FO_DELETE and flags 0x614 (no UI, no recycle bin). Links and junctions inside a
+// folder are removed as entries, never followed; no folder on another mount is
+// entered (POSIX leaves a folder with a mount point inside whole). A path holding
+// "*" or "?" is refused. Returns 0 on success, else a non-zero error code.
 int ShellDelete(const std::wstring& path);
 
 // Replaces `target` with `source` in one step (MoveFileExW with

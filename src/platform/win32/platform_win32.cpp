@@ -135,6 +135,8 @@ bool RemoveLinksBelow(const std::wstring& folder) {
 }  // namespace
 
 int ShellDelete(const std::wstring& path) {
+  // The shell would read "*" and "?" as wildcards and delete whatever they match.
+  if (path.find_first_of(L"*?") != std::wstring::npos) return ERROR_INVALID_NAME;
   const DWORD attributes = GetFileAttributesW(path.c_str());
   if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0) {
     return RemoveLink(path, attributes) ? 0 : static_cast<int>(GetLastError());
