@@ -152,7 +152,9 @@ TEST_F(IECookies, NoProfileMeansNoCookieFolder) {
 TEST_F(IECookies, FailedRewriteLeavesTheOriginalAndCountsNothing) {
   const std::string content = Record("a", "tracker.com/") + Record("b", "ok.example/");
   profile_.Write(Cookies("c.txt"), content);
-  profile_.MakeDir(Cookies("c.txt.tsnew.tmp"));  // the new file cannot be created
+  for (int i = 0; i < CFile::kNewFileNames; ++i) {  // the new file cannot be created
+    profile_.MakeDir(Cookies("c.txt" + CFile::NewFileSuffix(i)));
+  }
   EXPECT_EQ(Clean(), 0);
   EXPECT_EQ(profile_.Read(Cookies("c.txt")), content);
 }

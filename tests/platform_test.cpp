@@ -97,9 +97,56 @@ TEST(Files, ReadWholeFileAndWriteFile) {
     EXPECT_TRUE(moved.is_open());
   }
   std::string data;
-  ASSERT_TRUE(platform::ReadWholeFile(tree.Path("f"), &data));
+  ASSERT_TRUE(platform::ReadWholeFile(tree.Path("f"), &data, 1 << 20));
   EXPECT_EQ(data, std::string("abc\0def", 7));
-  EXPECT_FALSE(platform::ReadWholeFile(tree.Path("missing"), &data));
+  EXPECT_FALSE(platform::ReadWholeFile(tree.Path("missing"), &data, 1 << 20));
+}
+
+TEST(Files, WholeFilesLargerThanTheirLimitAndNewFilesThatExistAreRefused) {
+  TempTree tree;
+  tree.Write("f", "abcd");
+  std::string data = "old";
+  EXPECT_FALSE(platform::ReadWholeFile(tree.Path("f"), &data, 3));
+  EXPECT_EQ(data, "");
+  EXPECT_TRUE(platform::ReadWholeFile(tree.Path("f"), &data, 4));
+  EXPECT_FALSE(platform::File::CreateNew(tree.Path("f")).is_open());
+  tree.MakeDir("d");
+  EXPECT_FALSE(platform::File::CreateNew(tree.Path("d")).is_open());
+  EXPECT_FALSE(platform::File::OpenForRead(tree.Path("d"), platform::File::Share::kDenyNone).is_open());
+  EXPECT_TRUE(platform::File::CreateNew(tree.Path("g")).is_open());
+  EXPECT_EQ(tree.Read("f"), "abcd");
+}
+
+TEST(Names, OnlyNamesWindowsCouldHoldPass) {
+  const struct {
+    const wchar_t* name;
+    bool is_name;
+  } cases[] = {
+      {L"www.tracker.com", true}, {L"caf\u00e9 .txt", true}, {L".hidden", true},
+      {L"", false}, {L".", false}, {L"..", false}, {L"a\\b", false}, {L"a/b", false},
+      {L"c:x", false}, {L"a*b", false}, {L"a?b", false}, {L"a\"b", false}, {L"a<b", false},
+      {L"a>b", false}, {L"a|b", false}, {L"a\tb", false}, {L"a\x1f", false}, {L"name.", false},
+      {L"name ", false},
+  };
+  for (const auto& c : cases) EXPECT_EQ(platform::IsWindowsName(c.name), c.is_name) << c.name;
+}
+
+TEST(Names, PathsOfNamesRelativeOrAbsoluteAsAsked) {
+  const struct {
+    const wchar_t* path;
+    bool relative;
+    bool is_path;
+  } cases[] = {
+      {L"Profiles/abc.default", true, true}, {L"Profiles\\\\abc", true, true},
+      {L"../outside", true, false},          {L"Profiles/../../x", true, false},
+      {L"/abs/profile", true, false},        {L"C:\\x", true, false},
+      {L"", true, false},                    {L"Profiles/a*", true, false},
+      {L"C:\\Users\\x", false, true},       {L"/tmp/profile", false, true},
+      {L"Profiles/abc", false, false},       {L"C:\\Users\\..\\x", false, false},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(platform::IsWindowsPath(c.path, c.relative), c.is_path) << c.path;
+  }
 }
 
 TEST(Files, DenyWriteOpenFailsWhileAnotherHandleWrites) {

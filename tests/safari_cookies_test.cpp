@@ -187,7 +187,7 @@ TEST_F(SafariCookies, AFailedRewriteLeavesTheOriginal) {
   const std::string file = kHead + Entry(".tracker.com", "gone") + kTail;
   WritePlist("AFailedRewriteLeavesTheOriginal1.plist", file);
   // The new file cannot be created where a folder of its name stands.
-  profile_.MakeDir(kPlist + ".tsnew.tmp");
+  for (int i = 0; i < CFile::kNewFileNames; ++i) profile_.MakeDir(kPlist + CFile::NewFileSuffix(i));
   EXPECT_EQ(Clean(), 0);
   EXPECT_EQ(Plist(), file);
 }

@@ -19,3 +19,5 @@ ts_gtest(clean_count_tests clean_counts_test.cpp LIBS ts_sqlite_testsupport)
 foreach(t sqlite_tests firefox_tests chrome_tests)
   add_dependencies(${t} sqlite_lock_holder)
 endforeach()
+# Profiles built to mislead, over every store.
+ts_gtest(hostile_tests hostile_profile_test.cpp LIBS ts_sqlite_testsupport)

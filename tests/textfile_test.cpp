@@ -119,7 +119,9 @@ TEST(RecordWriter, WithoutCommitTheOriginalStaysAndTheNewFileGoes) {
 TEST(RecordWriter, NewFileThatCannotBeCreatedThrows) {
   TempTree tree;
   tree.Write("f.txt", "old");
-  tree.MakeDir("f.txt.tsnew.tmp");  // something in the way of the new file
+  for (int i = 0; i < CFile::kNewFileNames; ++i) {  // something in the way of each new file
+    tree.MakeDir("f.txt" + CFile::NewFileSuffix(i));
+  }
   EXPECT_THROW(CFile out(tree.Path("f.txt")), CFileException);
   EXPECT_EQ(tree.Read("f.txt"), "old");
 }

@@ -53,7 +53,10 @@ std::string ConsoleNames() {
 // becomes LF, nothing else changes.
 bool ReadFilterFile(const std::string& path, std::wstring* text) {
   std::string bytes;
-  if (!platform::ReadWholeFile(platform::WideFromUtf8(path), &bytes)) return false;
+  constexpr size_t kMaxFilterFileBytes = size_t{16} << 20;
+  if (!platform::ReadWholeFile(platform::WideFromUtf8(path), &bytes, kMaxFilterFileBytes)) {
+    return false;
+  }
   std::wstring wide = WideFromBytes(bytes);
   text->clear();
   for (size_t i = 0; i < wide.size(); ++i) {

@@ -3,6 +3,8 @@
 
 #include "platform/platform.h"
 
+#include <cwchar>
+
 namespace platform {
 namespace {
 
@@ -85,7 +87,7 @@ RegKey::~RegKey() { Close(); }
 
 IniFile::IniFile(const std::wstring& path) {
   std::string bytes;
-  if (!ReadWholeFile(path, &bytes)) return;
+  if (!ReadWholeFile(path, &bytes, kMaxIniBytes)) return;
   const std::wstring text = WideFromAnsi(bytes);
   std::wstring section;  // case-folded
   size_t pos = 0;
@@ -133,17 +135,50 @@ int IniFile::ReadInt(const std::wstring& section, const std::wstring& key,
   return static_cast<int>(static_cast<uint32_t>(negative ? -number : number));
 }
 
-bool ReadWholeFile(const std::wstring& path, std::string* data) {
+bool ReadWholeFile(const std::wstring& path, std::string* data, size_t max_bytes) {
   data->clear();
   File file = File::OpenForRead(path, File::Share::kDenyWrite);
   if (!file.is_open()) return false;
   char buffer[65536];
   for (;;) {
     size_t got = 0;
-    if (!file.Read(buffer, sizeof buffer, &got)) return false;
+    if (!file.Read(buffer, sizeof buffer, &got) || got > max_bytes - data->size()) {
+      data->clear();
+      return false;
+    }
     if (got == 0) return true;
     data->append(buffer, got);
   }
+}
+
+bool IsWindowsName(const std::wstring& name) {
+  if (name.empty() || name == L"." || name == L".." || name.back() == L'.' ||
+      name.back() == L' ') {
+    return false;
+  }
+  for (wchar_t c : name) {
+    if (c < 32 || std::wcschr(L"\\/:*?\"<>|", c) != nullptr) return false;
+  }
+  return true;
+}
+
+bool IsWindowsPath(const std::wstring& path, bool relative) {
+  size_t start = 0;
+  if (path.size() >= 2 && path[1] == L':' &&
+      ((path[0] >= L'A' && path[0] <= L'Z') || (path[0] >= L'a' && path[0] <= L'z'))) {
+    start = 2;
+  }
+  const bool rooted = start < path.size() && (path[start] == L'\\' || path[start] == L'/');
+  if (relative ? (start != 0 || rooted) : !rooted) return false;
+  size_t pos = start;
+  while (pos < path.size()) {
+    size_t end = path.find_first_of(L"\\/", pos);
+    if (end == std::wstring::npos) end = path.size();
+    // Doubled separators are one, as Windows reads them.
+    if (end > pos && !IsWindowsName(path.substr(pos, end - pos))) return false;
+    pos = end + 1;
+  }
+  return relative ? !path.empty() : true;
 }
 
 std::string Utf8FromWide(const std::wstring& text) {

@@ -43,16 +43,38 @@ bool GetKnownFolder(KnownFolder folder, std::wstring* path);
 // ---- Files and folders -------------------------------------------------------
 
 struct FindEntry {
-  std::wstring name;  // the entry's name only, without its folder
+  // The entry's name only, without its folder, exactly as it is on disk: joined to
+  // its folder it leads back to this entry and no other (POSIX keeps each byte of a
+  // name that is not UTF-8 as the character U+DC80 + byte).
+  std::wstring name;
   bool is_directory = false;
 };
 
 // Lists the entries of the folder part of `pattern` whose names match its last
 // component with Windows wildcards ("*", "?", case-insensitive; "." and ".." are
 // entries too), in the order the file system gives them (POSIX sorts them without
-// regard to case, as NTFS does; never rely on the order). Returns false when the
-// search cannot start (missing folder, nothing matches), as FindFirstFileW does.
+// regard to case, as NTFS does; never rely on the order). Only plain files and
+// folders are listed: links, junctions and other reparse points, mount points,
+// devices, pipes and sockets are left out, and so is every name that is not a
+// Windows name. Returns false when the search cannot start (missing folder,
+// nothing matches), as FindFirstFileW does.
 bool FindFiles(const std::wstring& pattern, std::vector<FindEntry>* entries);
+
+// True when Windows could hold `name` as the name of one file or folder: not
+// empty, not "." or "..", without any of \ / : * ? " < > | and control characters,
+// not ending in a period or a space. Every name a store takes from disk or from a
+// file must pass before it becomes part of a path.
+bool IsWindowsName(const std::wstring& name);
+
+// True when every component of `path` (between "\" or "/") is a Windows name. A
+// relative path must not begin with a separator or a drive ("C:"); an absolute one
+// must.
+bool IsWindowsPath(const std::wstring& path, bool relative);
+
+// True when the entry at `path` is itself a symbolic link, a junction or another
+// reparse point, or a mount point; false for a plain file or folder and for a
+// missing path. The folders above the entry are followed as usual.
+bool IsLinkOrReparsePoint(const std::wstring& path);
 
 bool FileExists(const std::wstring& path);
 bool DirectoryExists(const std::wstring& path);
@@ -61,8 +83,10 @@ bool DirectoryExists(const std::wstring& path);
 bool RemoveFile(const std::wstring& path);
 
 // Deletes a file, or a folder with everything in it, as the shell does with
-// FO_DELETE and flags 0x614 (no UI, no recycle bin). Links inside a folder are
-// removed, never followed. Returns 0 on success, else a non-zero error code.
+// FO_DELETE and flags 0x614 (no UI, no recycle bin). Links and junctions inside a
+// folder are removed as entries, never followed; no folder on another mount is
+// entered (POSIX leaves a folder with a mount point inside whole). A path holding
+// "*" or "?" is refused. Returns 0 on success, else a non-zero error code.
 int ShellDelete(const std::wstring& path);
 
 // Replaces `target` with `source` in one step (MoveFileExW with
@@ -84,12 +108,17 @@ class File {
   File& operator=(const File&) = delete;
   ~File();
 
-  // Opens an existing file for reading. With kDenyWrite the open fails while
-  // another handle may write the file, and writers are refused while it is open
-  // (Windows; POSIX has no sharing modes and only opens).
+  // Opens an existing regular file for reading. With kDenyWrite the open fails
+  // while another handle may write the file, and writers are refused while it is
+  // open (Windows; POSIX has no sharing modes and only opens). A link or reparse
+  // point is not followed and a pipe or device is not opened: the open fails, and
+  // never waits.
   static File OpenForRead(const std::wstring& path, Share share);
   // Creates the file, or truncates an existing one, for writing.
   static File CreateForWrite(const std::wstring& path);
+  // Creates a new file for writing; fails when anything, a dangling link
+  // included, already has that name (O_EXCL | O_NOFOLLOW; CREATE_NEW).
+  static File CreateNew(const std::wstring& path);
 
   bool is_open() const;
   // Reads up to `size` bytes; *got is 0 at end of file. False on a read error.
@@ -105,8 +134,9 @@ class File {
   intptr_t handle_ = -1;
 };
 
-// Reads a whole file (opened with deny-write sharing) into *data.
-bool ReadWholeFile(const std::wstring& path, std::string* data);
+// Reads a whole file (File::OpenForRead with deny-write sharing) into *data;
+// false, with *data empty, when it cannot or when it holds more than `max_bytes`.
+bool ReadWholeFile(const std::wstring& path, std::string* data, size_t max_bytes);
 
 // A whole file mapped read-only into memory (CreateFileW with read sharing,
 // CreateFileMappingW, MapViewOfFile; open and mmap on POSIX). Movable, not
@@ -122,7 +152,8 @@ class MappedFile {
   ~MappedFile();
 
   // Closes what was open, then maps the existing file `path`; false when it cannot
-  // be opened or mapped (a folder, a missing file, one held for writing on Windows).
+  // be opened or mapped (a folder, a missing file, one held for writing on
+  // Windows), and for what File::OpenForRead refuses (links, pipes, devices).
   bool Open(const std::wstring& path);
   void Close();
 
@@ -196,6 +227,9 @@ void SetRegistryTestRoot(const std::wstring& root);
 
 // ---- INI files ---------------------------------------------------------------
 
+// The most an INI file may hold; a larger one reads as empty.
+inline constexpr size_t kMaxIniBytes = size_t{4} << 20;
+
 // An INI file read and parsed once, then looked up as GetPrivateProfileStringW and
 // GetPrivateProfileIntW look one up: sections and keys without regard to case, the
 // first occurrence of a key counting; the file decoded with the ANSI code page;
@@ -203,7 +237,8 @@ void SetRegistryTestRoot(const std::wstring& root);
 // A lookup costs one search of a map, however long the file.
 class IniFile {
  public:
-  // A missing or unreadable file reads as empty.
+  // A missing or unreadable file, one File::OpenForRead refuses or one larger than
+  // kMaxIniBytes reads as empty.
   explicit IniFile(const std::wstring& path);
 
   std::wstring ReadString(const std::wstring& section, const std::wstring& key,

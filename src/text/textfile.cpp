@@ -29,8 +29,9 @@ std::wstring WideFromBytes(const std::string& bytes) {
 
 // ---- CStdioFile
 
-CStdioFile::CStdioFile(const std::wstring& path)
-    : file_(platform::File::OpenForRead(path, platform::File::Share::kDenyWrite)) {
+CStdioFile::CStdioFile(const std::wstring& path, uint64_t max_bytes)
+    : file_(platform::File::OpenForRead(path, platform::File::Share::kDenyWrite)),
+      left_(max_bytes) {
   if (!file_.is_open()) throw CFileException("cannot open " + platform::Utf8FromWide(path));
 }
 
@@ -46,6 +47,8 @@ bool CStdioFile::Fill() {
   const bool ok = file_.Read(buffer_.data() + old_size, kReadChunk, &got);
   buffer_.resize(old_size + got);
   if (!ok) throw CFileException("read error");
+  if (got > left_) throw CFileException("file too large");
+  left_ -= got;
   if (got == 0) file_end_ = true;
   return got > 0;
 }
@@ -114,12 +117,19 @@ void CStdioFileEx::UnreadString(std::wstring line) { pushed_.push_back(std::move
 
 // ---- CFile
 
-std::wstring CFile::NewFileName(const std::wstring& target) { return target + L".tsnew.tmp"; }
+std::string CFile::NewFileSuffix(int attempt) {
+  return attempt == 0 ? ".tsnew.tmp" : ".tsnew" + std::to_string(attempt) + ".tmp";
+}
 
-CFile::CFile(const std::wstring& target)
-    : target_(target),
-      new_file_(NewFileName(target)),
-      file_(platform::File::CreateForWrite(new_file_)) {
+std::wstring CFile::NewFileName(const std::wstring& target, int attempt) {
+  return target + WideFromBytes(NewFileSuffix(attempt));
+}
+
+CFile::CFile(const std::wstring& target) : target_(target) {
+  for (int attempt = 0; attempt < kNewFileNames && !file_.is_open(); ++attempt) {
+    new_file_ = NewFileName(target, attempt);
+    file_ = platform::File::CreateNew(new_file_);
+  }
   if (!file_.is_open()) throw CFileException("cannot create " + platform::Utf8FromWide(new_file_));
 }
 

@@ -20,13 +20,18 @@ class CFileException : public std::runtime_error {
   explicit CFileException(const std::string& what) : std::runtime_error(what) {}
 };
 
+// The most a record file of the stores may hold unless its reader says otherwise.
+inline constexpr uint64_t kMaxRecordFileBytes = uint64_t{64} << 20;
+
 // A text file opened for reading with deny-write sharing, read line by line in
 // text mode: CR LF reads as LF, a Ctrl-Z byte ends the file, lines have no length
 // limit, and every byte becomes the character with the same number.
 class CStdioFile {
  public:
-  // Opens the file; throws CFileException when it cannot.
-  explicit CStdioFile(const std::wstring& path);
+  // Opens the file (a regular file only, see platform::File::OpenForRead); throws
+  // CFileException when it cannot. Reading past `max_bytes` of the file throws
+  // CFileException too.
+  explicit CStdioFile(const std::wstring& path, uint64_t max_bytes = kMaxRecordFileBytes);
   CStdioFile(const CStdioFile&) = delete;
   CStdioFile& operator=(const CStdioFile&) = delete;
   virtual ~CStdioFile();
@@ -56,6 +61,7 @@ class CStdioFile {
   void ConsumeRaw();
 
   platform::File file_;
+  uint64_t left_;           // bytes the file may still give
   std::string buffer_;
   size_t pos_ = 0;
   bool file_end_ = false;   // the file has no more bytes
@@ -70,7 +76,8 @@ class CStdioFile {
 // read first, before the file is read on.
 class CStdioFileEx : public CStdioFile {
  public:
-  explicit CStdioFileEx(const std::wstring& path) : CStdioFile(path) {}
+  explicit CStdioFileEx(const std::wstring& path, uint64_t max_bytes = kMaxRecordFileBytes)
+      : CStdioFile(path, max_bytes) {}
   bool ReadString(std::wstring& line) override;
   virtual void UnreadString(std::wstring line);
 
@@ -84,7 +91,9 @@ class CStdioFileEx : public CStdioFile {
 // is removed on destruction.
 class CFile {
  public:
-  // Creates the new file; throws CFileException when it cannot.
+  // Creates the new file under a name nothing has yet (NewFileName(target), else
+  // one of a few numbered names beside it), never writing through a file or link
+  // left there; throws CFileException when it cannot.
   explicit CFile(const std::wstring& target);
   CFile(const CFile&) = delete;
   CFile& operator=(const CFile&) = delete;
@@ -95,8 +104,12 @@ class CFile {
   // Puts the new file in place of the target; throws CFileException on failure.
   void Commit();
 
-  // The name of the new file written beside `target`.
-  static std::wstring NewFileName(const std::wstring& target);
+  // How many names are tried in all.
+  static constexpr int kNewFileNames = 8;
+  // The name of the new file written beside `target` at the given attempt (0 to
+  // kNewFileNames - 1): `target` + NewFileSuffix(attempt).
+  static std::wstring NewFileName(const std::wstring& target, int attempt = 0);
+  static std::string NewFileSuffix(int attempt);
 
  private:
   std::wstring target_;

@@ -1,7 +1,6 @@
 // The seam on POSIX: a Windows user profile folder read from a POSIX system.
 #include <dirent.h>
 #include <fcntl.h>
-#include <ftw.h>
 #include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -12,6 +11,8 @@
 #include <ctime>
 #include <map>
 #include <memory>
+#include <mutex>
+#include <unordered_map>
 
 #include "platform/common.h"
 #include "platform/platform.h"
@@ -62,6 +63,117 @@ bool WildcardMatch(const std::wstring& name_in, const std::wstring& pattern_in) 
   return p == pattern.size();
 }
 
+// ---- File names: UTF-8 bytes, each byte that is not part of UTF-8 kept as the
+// character U+DC80 + byte (a code point UTF-8 cannot encode), so that every name
+// read from disk leads back to the same bytes.
+
+constexpr wchar_t kRawByteBase = 0xDC00;
+
+std::wstring WideName(const std::string& bytes) {
+  std::wstring out;
+  size_t i = 0;
+  while (i < bytes.size()) {
+    const auto b = static_cast<unsigned char>(bytes[i]);
+    size_t len = b < 0x80 ? 1 : b >= 0xC2 && b < 0xE0 ? 2 : b >= 0xE0 && b < 0xF0 ? 3
+                 : b >= 0xF0 && b < 0xF5                ? 4
+                                                        : 0;
+    if (len > 1 && i + len <= bytes.size()) {
+      const std::wstring one = WideFromUtf8(bytes.substr(i, len));
+      if (one.size() != 1 || (one[0] == 0xFFFD && bytes.compare(i, len, "\xEF\xBF\xBD") != 0)) {
+        len = 0;
+      }
+      if (len != 0) out += one;
+    } else if (len == 1) {
+      out += static_cast<wchar_t>(b);
+    } else {
+      len = 0;
+    }
+    if (len == 0) {
+      out += static_cast<wchar_t>(kRawByteBase + b);
+      len = 1;
+    }
+    i += len;
+  }
+  return out;
+}
+
+std::string NativeName(const std::wstring& name) {
+  std::string out;
+  size_t start = 0;
+  for (size_t i = 0; i <= name.size(); ++i) {
+    if (i < name.size() && !(name[i] >= kRawByteBase + 0x80 && name[i] <= kRawByteBase + 0xFF)) {
+      continue;
+    }
+    out += Utf8FromWide(name.substr(start, i - start));
+    if (i < name.size()) out += static_cast<char>(name[i] - kRawByteBase);
+    start = i + 1;
+  }
+  return out;
+}
+
+// ---- Folder listings for lookups without regard to case. A listing is kept while
+// the folder's modification time stays what it was when the folder was read, and
+// only when that time lay far enough in the past that a later change within the
+// same clock tick could not hide behind it.
+
+struct Listing {
+  dev_t dev = 0;
+  ino_t ino = 0;
+  struct timespec mtime {};
+  bool trusted = false;
+  std::unordered_map<std::wstring, std::string> names;  // upper case -> on disk
+};
+
+constexpr size_t kMaxListings = 64;
+constexpr int64_t kRacyNanoseconds = 200 * 1000 * 1000;
+
+std::mutex& ListingsLock() {
+  static std::mutex lock;
+  return lock;
+}
+
+std::unordered_map<std::string, Listing>& Listings() {
+  static std::unordered_map<std::string, Listing> listings;
+  return listings;
+}
+
+bool SameStamp(const Listing& listing, const struct stat& st) {
+  return listing.dev == st.st_dev && listing.ino == st.st_ino &&
+         listing.mtime.tv_sec == st.st_mtim.tv_sec && listing.mtime.tv_nsec == st.st_mtim.tv_nsec;
+}
+
+// The on-disk name in `folder` that equals `component` without regard to case.
+bool FindNoCase(const std::string& folder, const std::wstring& component, std::string* found) {
+  struct stat st;
+  if (stat(folder.c_str(), &st) != 0 || !S_ISDIR(st.st_mode)) return false;
+  const std::lock_guard<std::mutex> hold(ListingsLock());
+  auto& listings = Listings();
+  auto it = listings.find(folder);
+  if (it == listings.end() || !it->second.trusted || !SameStamp(it->second, st)) {
+    if (it == listings.end() && listings.size() >= kMaxListings) listings.clear();
+    Listing listing;
+    listing.dev = st.st_dev;
+    listing.ino = st.st_ino;
+    listing.mtime = st.st_mtim;
+    struct timespec now;
+    clock_gettime(CLOCK_REALTIME, &now);
+    const int64_t age = (static_cast<int64_t>(now.tv_sec) - st.st_mtim.tv_sec) * 1000000000 +
+                        (now.tv_nsec - st.st_mtim.tv_nsec);
+    listing.trusted = age > kRacyNanoseconds;
+    DIR* dir = opendir(folder.c_str());
+    if (dir == nullptr) return false;
+    while (dirent* entry = readdir(dir)) {
+      listing.names.emplace(UpperCase(WideName(entry->d_name)), entry->d_name);
+    }
+    closedir(dir);
+    it = listings.insert_or_assign(folder, std::move(listing)).first;
+  }
+  const auto name = it->second.names.find(UpperCase(component));
+  if (name == it->second.names.end()) return false;
+  *found = name->second;
+  return true;
+}
+
 // ---- Paths
 
 std::vector<std::wstring> SplitComponents(const std::wstring& path) {
@@ -79,36 +191,99 @@ std::vector<std::wstring> SplitComponents(const std::wstring& path) {
   return parts;
 }
 
+enum class LastName { kLookUp, kExact };
+
 // The native path of a Windows-style path: each component that does not exist as
 // written is looked up in its folder without regard to case. Components that are
-// missing altogether stay as written.
-std::string ToNative(const std::wstring& path) {
+// missing altogether stay as written, and so does the last one with kExact (a
+// file about to be created under exactly that name).
+std::string ToNative(const std::wstring& path, LastName last = LastName::kLookUp) {
   std::string native = (!path.empty() && (path[0] == L'/' || path[0] == L'\\')) ? "/" : "";
   bool exists = true;
-  for (const std::wstring& component : SplitComponents(path)) {
-    std::string name = Utf8FromWide(component);
-    std::string candidate = (native.empty() || native == "/") ? native + name : native + "/" + name;
-    if (component != L"." && component != L".." && exists) {
+  const std::vector<std::wstring> components = SplitComponents(path);
+  for (size_t i = 0; i < components.size(); ++i) {
+    const std::wstring& component = components[i];
+    const std::string prefix = (native.empty() || native == "/") ? native : native + "/";
+    std::string candidate = prefix + NativeName(component);
+    const bool look_up = last == LastName::kLookUp || i + 1 < components.size();
+    if (component != L"." && component != L".." && exists && look_up) {
       struct stat st;
       if (lstat(candidate.c_str(), &st) != 0) {
-        exists = false;
-        DIR* dir = opendir(native.empty() ? "." : native.c_str());
-        if (dir != nullptr) {
-          while (dirent* entry = readdir(dir)) {
-            if (EqualNoCase(WideFromUtf8(entry->d_name), component)) {
-              candidate = (native.empty() || native == "/") ? native + entry->d_name
-                                                            : native + "/" + entry->d_name;
-              exists = true;
-              break;
-            }
-          }
-          closedir(dir);
-        }
+        std::string found;
+        exists = FindNoCase(native.empty() ? "." : native, component, &found);
+        if (exists) candidate = prefix + found;
       }
     }
     native = candidate;
   }
   return native.empty() ? std::string(".") : native;
+}
+
+// The folder part of a native path, and its last name.
+void SplitNative(const std::string& native, std::string* folder, std::string* name) {
+  const size_t cut = native.find_last_of('/');
+  *folder = cut == std::string::npos ? std::string(".") : cut == 0 ? std::string("/")
+                                                                    : native.substr(0, cut);
+  *name = cut == std::string::npos ? native : native.substr(cut + 1);
+}
+
+// The mount an entry lies on: its device and, where the system tells, its mount
+// number (a bind mount of a folder of the same device differs only there).
+struct MountId {
+  uint64_t dev = 0;
+  uint64_t mount = 0;
+  bool operator==(const MountId&) const = default;
+};
+
+bool GetMountId(int folder, const char* name, MountId* id) {
+  struct statx sx;
+  if (statx(folder, name, AT_SYMLINK_NOFOLLOW, STATX_MNT_ID, &sx) != 0) return false;
+  id->dev = (static_cast<uint64_t>(sx.stx_dev_major) << 32) | sx.stx_dev_minor;
+  id->mount = (sx.stx_mask & STATX_MNT_ID) != 0 ? sx.stx_mnt_id : 0;
+  return true;
+}
+
+// True when the folder `name` in the open folder `parent` is on another mount.
+bool IsMountPoint(int parent, const char* name) {
+  MountId inside, outside;
+  return !GetMountId(parent, name, &inside) || !GetMountId(parent, ".", &outside) ||
+         !(inside == outside);
+}
+
+// Deeper folders are not entered, so that no folder tree can exhaust the stack or
+// the descriptors: a tree deeper than this is not deleted.
+constexpr int kMaxRemoveDepth = 128;
+
+// Walks the entry `name` of the open folder `parent` and everything below it,
+// never following a link and never entering another mount. With `remove` false it
+// only checks: true when the whole tree can be taken apart (no mount point in it,
+// not too deep). With `remove` true it removes a file or link as itself and a
+// folder with everything in it; true when the entry is gone.
+bool WalkTree(int parent, const char* name, int depth, bool remove) {
+  struct stat st;
+  if (fstatat(parent, name, &st, AT_SYMLINK_NOFOLLOW) != 0) return errno == ENOENT;
+  if (!S_ISDIR(st.st_mode)) return !remove || unlinkat(parent, name, 0) == 0;
+  if (depth >= kMaxRemoveDepth || IsMountPoint(parent, name)) return false;
+  const int fd = openat(parent, name, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+  if (fd < 0) return false;
+  DIR* dir = fdopendir(fd);
+  if (dir == nullptr) {
+    close(fd);
+    return false;
+  }
+  std::vector<std::string> names;
+  while (dirent* entry = readdir(dir)) {
+    if (std::strcmp(entry->d_name, ".") != 0 && std::strcmp(entry->d_name, "..") != 0) {
+      names.push_back(entry->d_name);
+    }
+  }
+  bool ok = true;
+  for (const std::string& child : names) {
+    ok = WalkTree(fd, child.c_str(), depth + 1, remove) && ok;
+    if (!ok && !remove) break;
+  }
+  closedir(dir);
+  return remove ? unlinkat(parent, name, AT_REMOVEDIR) == 0 && ok : ok;
 }
 
 void SplitPattern(const std::wstring& pattern, std::wstring* folder, std::wstring* name) {
@@ -120,10 +295,6 @@ void SplitPattern(const std::wstring& pattern, std::wstring* folder, std::wstrin
     *folder = pattern.substr(0, cut + 1);
     *name = pattern.substr(cut + 1);
   }
-}
-
-int RemoveEntry(const char* path, const struct stat*, int type, struct FTW*) {
-  return (type == FTW_DP ? rmdir(path) : unlink(path)) == 0 ? 0 : -1;
 }
 
 // ---- The in-memory registry: key path (upper case) -> value name (upper case) -> value
@@ -199,11 +370,15 @@ bool FindFiles(const std::wstring& pattern, std::vector<FindEntry>* entries) {
   DIR* dir = opendir(native_folder.c_str());
   if (dir == nullptr) return false;
   while (dirent* entry = readdir(dir)) {
-    const std::wstring name = WideFromUtf8(entry->d_name);
+    const std::wstring name = WideName(entry->d_name);
     if (!WildcardMatch(name, name_pattern)) continue;
+    const bool dot = name == L"." || name == L"..";
+    if (!dot && !IsWindowsName(name)) continue;
     struct stat st;
-    const std::string full = native_folder + "/" + entry->d_name;
-    const bool is_dir = lstat(full.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+    if (fstatat(dirfd(dir), entry->d_name, &st, AT_SYMLINK_NOFOLLOW) != 0) continue;
+    const bool is_dir = S_ISDIR(st.st_mode);
+    if (!is_dir && !S_ISREG(st.st_mode)) continue;
+    if (is_dir && !dot && IsMountPoint(dirfd(dir), entry->d_name)) continue;
     entries->push_back(FindEntry{name, is_dir});
   }
   closedir(dir);
@@ -223,15 +398,38 @@ bool DirectoryExists(const std::wstring& path) {
   return stat(ToNative(path).c_str(), &st) == 0 && S_ISDIR(st.st_mode);
 }
 
+bool IsLinkOrReparsePoint(const std::wstring& path) {
+  std::string folder, name;
+  SplitNative(ToNative(path), &folder, &name);
+  const int fd = open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (fd < 0) return false;
+  struct stat st;
+  bool link = false;
+  if (fstatat(fd, name.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0) {
+    link = S_ISLNK(st.st_mode) || (S_ISDIR(st.st_mode) && name != "." && name != ".." &&
+                                   IsMountPoint(fd, name.c_str()));
+  }
+  close(fd);
+  return link;
+}
+
 bool RemoveFile(const std::wstring& path) { return unlink(ToNative(path).c_str()) == 0; }
 
 int ShellDelete(const std::wstring& path) {
-  const std::string native = ToNative(path);
+  std::string folder, name;
+  SplitNative(ToNative(path), &folder, &name);
+  const int fd = open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (fd < 0) return kErrorFileNotFound;
   struct stat st;
-  if (lstat(native.c_str(), &st) != 0) return kErrorFileNotFound;
-  if (!S_ISDIR(st.st_mode)) return unlink(native.c_str()) == 0 ? 0 : kErrorAccessDenied;
-  return nftw(native.c_str(), RemoveEntry, 16, FTW_DEPTH | FTW_PHYS) == 0 ? 0
-                                                                         : kErrorAccessDenied;
+  int result = kErrorFileNotFound;
+  if (fstatat(fd, name.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0) {
+    // A tree with a mount point inside is left whole: the mount point cannot be
+    // removed as an entry, and nothing is entered below it.
+    const bool ok = WalkTree(fd, name.c_str(), 0, false) && WalkTree(fd, name.c_str(), 0, true);
+    result = ok ? 0 : kErrorAccessDenied;
+  }
+  close(fd);
+  return result;
 }
 
 bool MoveReplace(const std::wstring& source, const std::wstring& target) {
@@ -248,24 +446,56 @@ bool MoveReplace(const std::wstring& source, const std::wstring& target) {
   return true;
 }
 
-std::string PathForSqlite(const std::wstring& path) { return ToNative(path); }
+// The folders are resolved here, so that SQLite's no-follow open refuses only a
+// database file that is itself a link.
+std::string PathForSqlite(const std::wstring& path) {
+  const std::string native = ToNative(path);
+  if (native.find('/') == std::string::npos) return native;
+  std::string folder, name;
+  SplitNative(native, &folder, &name);
+  char* real = realpath(folder.c_str(), nullptr);
+  if (real == nullptr) return native;
+  std::string resolved = real;
+  free(real);
+  return (resolved == "/" ? resolved : resolved + "/") + name;
+}
+
+namespace {
+
+// Opens a regular file for reading without following a link and without waiting
+// for a pipe's writer; -1 for anything else.
+int OpenRegularForRead(const std::wstring& path) {
+  const int fd = open(ToNative(path).c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK);
+  if (fd < 0) return -1;
+  struct stat st;
+  const int flags = fcntl(fd, F_GETFL);
+  if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || flags < 0 ||
+      fcntl(fd, F_SETFL, flags & ~O_NONBLOCK) != 0) {
+    close(fd);
+    return -1;
+  }
+  return fd;
+}
+
+}  // namespace
 
 File File::OpenForRead(const std::wstring& path, Share) {
   File file;
-  const int fd = open(ToNative(path).c_str(), O_RDONLY | O_CLOEXEC);
-  if (fd < 0) return file;
-  struct stat st;
-  if (fstat(fd, &st) != 0 || S_ISDIR(st.st_mode)) {
-    close(fd);
-    return file;
-  }
-  file.handle_ = fd;
+  file.handle_ = OpenRegularForRead(path);
   return file;
 }
 
 File File::CreateForWrite(const std::wstring& path) {
   File file;
   const int fd = open(ToNative(path).c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+  if (fd >= 0) file.handle_ = fd;
+  return file;
+}
+
+File File::CreateNew(const std::wstring& path) {
+  File file;
+  const int fd = open(ToNative(path, LastName::kExact).c_str(),
+                      O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0644);
   if (fd >= 0) file.handle_ = fd;
   return file;
 }
@@ -310,10 +540,10 @@ bool File::Close() {
 
 bool MappedFile::Open(const std::wstring& path) {
   Close();
-  const int fd = open(ToNative(path).c_str(), O_RDONLY | O_CLOEXEC);
+  const int fd = OpenRegularForRead(path);
   if (fd < 0) return false;
   struct stat st;
-  if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+  if (fstat(fd, &st) != 0) {
     close(fd);
     return false;
   }

@@ -76,10 +76,20 @@ bool FindFiles(const std::wstring& pattern, std::vector<FindEntry>* entries) {
   FindHandle find(FindFirstFileW(pattern.c_str(), &data));
   if (find.get() == INVALID_HANDLE_VALUE) return false;
   do {
-    entries->push_back(
-        FindEntry{data.cFileName, (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0});
+    const std::wstring name = data.cFileName;
+    const bool dot = name == L"." || name == L"..";
+    if ((data.dwFileAttributes & (FILE_ATTRIBUTE_REPARSE_POINT | FILE_ATTRIBUTE_DEVICE)) != 0 ||
+        (!dot && !IsWindowsName(name))) {
+      continue;
+    }
+    entries->push_back(FindEntry{name, (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0});
   } while (FindNextFileW(find.get(), &data));
-  return true;
+  return !entries->empty();
+}
+
+bool IsLinkOrReparsePoint(const std::wstring& path) {
+  const DWORD attributes = GetFileAttributesW(path.c_str());
+  return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
 }
 
 bool FileExists(const std::wstring& path) {
@@ -125,6 +135,8 @@ bool RemoveLinksBelow(const std::wstring& folder) {
 }  // namespace
 
 int ShellDelete(const std::wstring& path) {
+  // The shell would read "*" and "?" as wildcards and delete whatever they match.
+  if (path.find_first_of(L"*?") != std::wstring::npos) return ERROR_INVALID_NAME;
   const DWORD attributes = GetFileAttributesW(path.c_str());
   if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0) {
     return RemoveLink(path, attributes) ? 0 : static_cast<int>(GetLastError());
@@ -152,12 +164,39 @@ bool MoveReplace(const std::wstring& source, const std::wstring& target) {
 
 std::string PathForSqlite(const std::wstring& path) { return Utf8FromWide(path); }
 
+namespace {
+
+// Opens a file on disk for reading, the link or reparse point itself rather than
+// what it points to; INVALID_HANDLE_VALUE for a link, a folder, a device or a pipe.
+HANDLE OpenRegularForRead(const std::wstring& path, DWORD share_mode) {
+  HANDLE handle = CreateFileW(path.c_str(), GENERIC_READ, share_mode, nullptr, OPEN_EXISTING,
+                              FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+  if (handle == INVALID_HANDLE_VALUE) return handle;
+  BY_HANDLE_FILE_INFORMATION info;
+  if (GetFileType(handle) != FILE_TYPE_DISK || !GetFileInformationByHandle(handle, &info) ||
+      (info.dwFileAttributes & (FILE_ATTRIBUTE_REPARSE_POINT | FILE_ATTRIBUTE_DIRECTORY |
+                                FILE_ATTRIBUTE_DEVICE)) != 0) {
+    CloseHandle(handle);
+    return INVALID_HANDLE_VALUE;
+  }
+  return handle;
+}
+
+}  // namespace
+
 File File::OpenForRead(const std::wstring& path, Share share) {
   File file;
   const DWORD share_mode = share == Share::kDenyWrite
                                ? FILE_SHARE_READ
                                : FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
-  HANDLE handle = CreateFileW(path.c_str(), GENERIC_READ, share_mode, nullptr, OPEN_EXISTING,
+  HANDLE handle = OpenRegularForRead(path, share_mode);
+  if (handle != INVALID_HANDLE_VALUE) file.handle_ = reinterpret_cast<intptr_t>(handle);
+  return file;
+}
+
+File File::CreateNew(const std::wstring& path) {
+  File file;
+  HANDLE handle = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
                               FILE_ATTRIBUTE_NORMAL, nullptr);
   if (handle != INVALID_HANDLE_VALUE) file.handle_ = reinterpret_cast<intptr_t>(handle);
   return file;
@@ -211,8 +250,7 @@ bool File::Close() {
 
 bool MappedFile::Open(const std::wstring& path) {
   Close();
-  HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                            FILE_ATTRIBUTE_NORMAL, nullptr);
+  HANDLE file = OpenRegularForRead(path, FILE_SHARE_READ);
   if (file == INVALID_HANDLE_VALUE) return false;
   file_ = reinterpret_cast<intptr_t>(file);
   LARGE_INTEGER size;

@@ -14,7 +14,9 @@
 // The profile folders named by "profiles.ini" in the Firefox folder (application
 // data + "\Mozilla\Firefox\"): sections "Profile0", "Profile1", ... up to the first
 // one without a "Path"; a "Path" with "IsRelative" not 0 follows the Firefox folder,
-// forward slashes and all. Empty when there is no application-data folder or no
+// forward slashes and all. A path with a component that is not a Windows name, a
+// relative one that begins like an absolute one, and a folder that is a link are
+// left out. Empty when there is no application-data folder or no
 // list.
 std::vector<std::wstring> FirefoxProfileFolders();
 

@@ -17,7 +17,11 @@ std::vector<std::wstring> FirefoxProfileFolders() {
     const std::wstring path = list.ReadString(section, L"Path", L"");
     if (path.empty()) break;
     const bool relative = list.ReadInt(section, L"IsRelative", 0) != 0;
-    folders.push_back(relative ? firefox + path : path);
+    // Only a path of plain names, which a relative one cannot climb out of, to a
+    // folder that is not a link.
+    if (!platform::IsWindowsPath(path, relative)) continue;
+    const std::wstring folder = relative ? firefox + path : path;
+    if (!platform::IsLinkOrReparsePoint(folder)) folders.push_back(folder);
   }
   return folders;
 }

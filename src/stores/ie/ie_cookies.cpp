@@ -10,6 +10,9 @@
 
 namespace {
 
+// Far more than the records of one site can fill.
+constexpr uint64_t kMaxCookieFileBytes = uint64_t{4} << 20;
+
 // Reads one cookie file. A scan appends the evil records; a clean keeps the others
 // in `items` and rewrites the file without the evil ones, or deletes it when
 // nothing is left; it counts the evil records only once they are gone from disk. Bytes the reader could not take as records (a malformed record
@@ -20,7 +23,7 @@ int ProcessIECookieFile(const std::wstring& path, const CCookieFilter& filter,
   bool changed = false;
   std::string unread_rest;
   try {
-    CStdioFile file(path);
+    CStdioFile file(path, kMaxCookieFileBytes);
     CIECookie cookie;
     for (;;) {
       if (clean) file.BeginCapture();

@@ -24,11 +24,6 @@ bool StartsWithNoCase(const std::string& text, size_t at, const char* prefix) {
   return true;
 }
 
-// A name from the index that stands for exactly one entry of its folder: a crafted
-// index must not name a file outside the storage folder.
-bool IsPlainName(const std::string& name) {
-  return !name.empty() && name != "." && name != ".." && name.find_first_of("\\/:") == std::string::npos;
-}
 
 // One storage folder (its path ending in "\").
 int ProcessIEUserdataFolder(const std::wstring& folder, const CCookieFilter& filter,
@@ -41,7 +36,12 @@ int ProcessIEUserdataFolder(const std::wstring& folder, const CCookieFilter& fil
   const char* file_name = nullptr;
   while (index.Next(&url, &subfolder, &file_name)) {
     CIEUserdata item;
-    if (!IsPlainName(subfolder) || !IsPlainName(file_name)) continue;
+    // A crafted index must not name anything outside its storage folder.
+    if (!platform::IsWindowsName(platform::WideFromAnsi(subfolder)) ||
+        !platform::IsWindowsName(platform::WideFromAnsi(file_name)) ||
+        platform::IsLinkOrReparsePoint(folder + platform::WideFromAnsi(subfolder))) {
+      continue;
+    }
     if (!item.SetSiteFromUrl(url) || !filter.IsEvil(item)) continue;
     if (!ReadUserdataFile(item, folder, subfolder, file_name)) continue;
     if (clean) {

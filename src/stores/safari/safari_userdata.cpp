@@ -31,10 +31,10 @@ bool Query(Database& db, const char* sql, int columns, ResultTable* table) {
 // A value shows at most this many key=value pairs.
 constexpr int kMaxPairs = 31;
 
-// An origin that names exactly one folder inside the database folder.
-bool IsPlainName(const std::wstring& name) {
-  return !name.empty() && name != L"." && name != L".." &&
-         name.find_first_of(L"\\/:") == std::wstring::npos;
+// An origin that names exactly one folder inside the database folder, a plain
+// folder and not a link.
+bool IsOriginFolder(const std::wstring& folder, const std::wstring& origin) {
+  return platform::IsWindowsName(origin) && !platform::IsLinkOrReparsePoint(folder + origin);
 }
 
 // "key=value, key=value, ..." from the first rows of a two-column query; false when
@@ -75,7 +75,9 @@ int ProcessSafariDatabases(const std::wstring& folder, const CCookieFilter& filt
       if (clean) {
         if (rows.Cell(row, 0) == nullptr) continue;  // a NULL guid names no row
         evil_rows.push_back(Row{rows.Cell(row, 0), origin});
-      } else if (item.DescribeDatabase(CellText(rows.Cell(row, 2)),
+      } else if (IsOriginFolder(folder, origin) &&
+                 platform::IsWindowsName(CellText(rows.Cell(row, 4))) &&
+                 item.DescribeDatabase(CellText(rows.Cell(row, 2)),
                                        CellText(rows.Cell(row, 3)),
                                        folder + origin + L"\\" + CellText(rows.Cell(row, 4)))) {
         items.push_back(item);
@@ -99,7 +101,7 @@ int ProcessSafariDatabases(const std::wstring& folder, const CCookieFilter& filt
   }
   // Only now are the rows gone for good, so their folders may go too.
   for (const auto& [origin, rows] : deleted) {
-    if (IsPlainName(origin) && platform::DirectoryExists(folder + origin) &&
+    if (IsOriginFolder(folder, origin) && platform::DirectoryExists(folder + origin) &&
         platform::ShellDelete(folder + origin) != 0) {
       continue;  // the databases stay on disk
     }

@@ -51,11 +51,13 @@ bool Database::OpenExisting(const std::wstring& path) {
   Close();
   // SQLite without SQLITE_OPEN_CREATE refuses a missing file too; asking first also
   // keeps folders and other non-files away from it.
-  if (!platform::FileExists(path)) return false;
+  // A database that is a link is never opened: what it points to lies outside the
+  // profile. SQLite's own no-follow check is kept too (the Windows VFS ignores it).
+  if (!platform::FileExists(path) || platform::IsLinkOrReparsePoint(path)) return false;
   // Read-write even for a scan: a WAL database opened read-only leaves its -wal and
   // -shm files behind, while the last read-write connection removes them on close.
-  const int result =
-      sqlite3_open_v2(platform::PathForSqlite(path).c_str(), &db_, SQLITE_OPEN_READWRITE, nullptr);
+  const int result = sqlite3_open_v2(platform::PathForSqlite(path).c_str(), &db_,
+                                     SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOFOLLOW, nullptr);
   if (!Succeeded(result)) {
     Close();
     return false;

@@ -26,7 +26,8 @@ class Database {
   ~Database();
 
   // Opens an existing database file for reading and writing. Never creates a file:
-  // a missing file, a folder or a file SQLite cannot open gives false, and a handle
+  // a missing file, a folder, a link or reparse point, or a file SQLite cannot open
+  // gives false, and a handle
   // SQLite returned with its failure is closed at once. The path reaches SQLite as
   // UTF-8 (platform::PathForSqlite). A connection held before is closed first.
   // The connection does at most kWorkBudget steps of SQLite's virtual machine in
