@@ -36,10 +36,6 @@ std::wstring UpperCase(const std::wstring& text) {
   return out;
 }
 
-bool EqualNoCase(const std::wstring& a, const std::wstring& b) {
-  return a.size() == b.size() && UpperCase(a) == UpperCase(b);
-}
-
 // "*" any run, "?" any one character, without regard to case; "*.*" is "*".
 bool WildcardMatch(const std::wstring& name_in, const std::wstring& pattern_in) {
   const std::wstring name = UpperCase(name_in);
