@@ -105,14 +105,15 @@ TEST_F(SafariCookies, CleanWithNothingEvilDoesNotWriteTheFile) {
 }
 
 TEST_F(SafariCookies, KeysAndTypesIgnoreCaseAndEntitiesStay) {
-  WritePlist("KeysAndTypesIgnoreCaseOtherPairsAreDroppedEntitiesStay1.plist", kHead +
-                             "<dict>\n<key>domain</key>\n<STRING>.tracker.com</STRING>\n"
-                             "<key>Comment</key>\n<string>dropped</string>\n"
-                             "<key>Value</key>\n<string>a&amp;b</string>\n"
-                             "<key>Name</key>\n<integer>5</integer>\n"
-                             "<key>Name</key>\n<string>n1</string>\n"
-                             "<key>Name</key>\n<string>n2</string>\n</DICT>\n" +
-                             Entry("keep.example", "k") + kTail);
+  const std::string odd =
+      "<dict>\n<key>domain</key>\n<STRING>.tracker.com</STRING>\n"
+      "<key>Comment</key>\n<string>dropped</string>\n"
+      "<key>Value</key>\n<string>a&amp;b</string>\n"
+      "<key>Name</key>\n<integer>5</integer>\n"
+      "<key>Name</key>\n<string>n1</string>\n"
+      "<key>Name</key>\n<string>n2</string>\n</DICT>\n";
+  WritePlist("KeysAndTypesIgnoreCaseOtherPairsAreDroppedEntitiesStay1.plist",
+             kHead + odd + Entry("keep.example", "k") + kTail);
   EXPECT_EQ(Scan(), 1);
   ASSERT_EQ(found_.size(), 1u);
   EXPECT_EQ(found_[0].m_strDomain, L".tracker.com");
@@ -122,14 +123,7 @@ TEST_F(SafariCookies, KeysAndTypesIgnoreCaseAndEntitiesStay) {
   EXPECT_EQ(found_[0].m_strSite, L".tracker.com");
   filter_ = CCookieFilter(L"*.keep.example\n");
   EXPECT_EQ(Clean(), 1);  // the other entry keeps its lines, unknown pairs and all
-  EXPECT_EQ(Plist(), kHead +
-                         "<dict>\n<key>domain</key>\n<STRING>.tracker.com</STRING>\n"
-                         "<key>Comment</key>\n<string>dropped</string>\n"
-                         "<key>Value</key>\n<string>a&amp;b</string>\n"
-                         "<key>Name</key>\n<integer>5</integer>\n"
-                         "<key>Name</key>\n<string>n1</string>\n"
-                         "<key>Name</key>\n<string>n2</string>\n</DICT>\n" +
-                         kTail);
+  EXPECT_EQ(Plist(), kHead + odd + kTail);
 }
 
 TEST_F(SafariCookies, AnEntryThatDoesNotParseAndAllAfterItAreKeptVerbatim) {
