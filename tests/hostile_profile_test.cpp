@@ -97,15 +97,16 @@ std::string Index(const std::string& file) {
   return bytes;
 }
 
-enum Trap { kNone, kLink, kPipe, kMount, kSql };
+enum Trap { kFile, kFolder, kLink, kPipe, kMount, kSql };
 
 struct Hostile {
   const char* name;
-  std::vector<std::pair<std::string, std::string>> files;  // written first; "x/" is a folder
   Trap trap;
-  std::string at, target;  // a link's or mount's target, or the SQL run on a new database
-  int cleaned;                          // what the clean reports
-  std::vector<std::string> may_change;  // below the root; nothing else may change
+  std::string at;
+  std::string target = "";  // a link's or mount's target, a file's bytes, or the SQL for a new database
+  std::vector<std::pair<std::string, std::string>> files = {};  // written first
+  int cleaned = 0;                           // what the clean reports
+  std::vector<std::string> may_change = {};  // below the root; nothing else may change
 };
 
 // A profile folder beside a folder "outside" that holds what a trap points at: an
@@ -116,7 +117,8 @@ class World : public TempTree {
     Write("outside/victim.txt", IERecord("www.tracker.com/"));
     Write("outside/dir/victim.txt", IERecord("www.tracker.com/"));
     Write("outside/cookies.txt", ".tracker.com\tTRUE\t/\tFALSE\t0\tn\tv\n");
-    Build({"", {{"profile/", ""}}, kSql, "outside/dir/Cookies", kEvilChromeDb, 0, {}});
+    Build({"", kSql, "outside/dir/Cookies", kEvilChromeDb});
+    MakeDir("profile");
     platform::SetProfileRoot(Path("profile"));
   }
   ~World() {
@@ -127,17 +129,20 @@ class World : public TempTree {
   }
 
   // Builds the case's files and trap; false where this system cannot make them
-  // (Wine makes no symbolic links, Windows no pipes, mounts, names with "\" or
-  // names that are not UTF-8; mounts need root).
+  // (Wine makes no symbolic links, Windows no pipes, mounts or names with "\";
+  // mounts need root).
   bool Build(const Hostile& c) {
-    for (const auto& [relative, bytes] : c.files) {
-      if (fs::path("a\\b").filename() != "a\\b" && relative.find('\\') != std::string::npos) return false;
-      relative.back() == '/' ? MakeDir(relative) : Write(relative, bytes);
-    }
-    if (c.trap != kNone) fs::create_directories(Native(c.at).parent_path());
+    const bool backslash_names = fs::path("a\\b").filename() == "a\\b";
+    if (!backslash_names && c.at.find('\\') != std::string::npos) return false;
+    for (const auto& [relative, bytes] : c.files) Write(relative, bytes);
+    fs::create_directories(Native(c.at).parent_path());
     std::error_code error;
     switch (c.trap) {
-      case kNone:
+      case kFile:
+        Write(c.at, c.target);
+        return true;
+      case kFolder:
+        MakeDir(c.at);
         return true;
       case kSql:
         TestDb(Path(c.at)).Exec(c.target);
@@ -190,20 +195,20 @@ void Check(const std::vector<Hostile>& cases) {
 }  // namespace
 
 TEST(HostileProfile, LinksAreNeverFollowed) {
-  const std::pair<std::string, std::string> sol = {kEvilFlash + "/a.sol", "TCSO"};
+  const std::vector<std::pair<std::string, std::string>> sol = {{kEvilFlash + "/a.sol", "TCSO"}};
   Check({
-      {"an IE cookie file that is a link", {}, kLink, kCookies + "evil.txt", "outside/victim.txt", 0, {}},
-      {"a Chrome Cookies database that is a link", {}, kLink, kChrome + "Default/Cookies", "outside/dir/Cookies", 0, {}},
-      {"a Chrome profile folder that is a link", {}, kLink, kChrome + "Default", "outside/dir", 0, {}},
-      {"a Firefox cookie file that is a link", {kFirefoxProfile}, kLink, kFirefox + "Profiles/p/cookies.txt",
-       "outside/cookies.txt", 0, {}},
-      {"a Firefox cookie database that is a link", {kFirefoxProfile}, kLink,
-       kFirefox + "Profiles/p/cookies.sqlite", "outside/dir/Cookies", 0, {}},
-      {"a Flash site folder that is a link", {}, kLink, kEvilFlash, "outside/dir", 0, {}},
-      {"a link inside an evil Flash site folder", {sol}, kLink, kEvilFlash + "/escape", "outside/dir", 1, {kEvilFlash}},
-      {"a bind mount inside an evil Flash site folder", {sol}, kMount, kEvilFlash + "/mounted", "outside/dir", 0, {}},
-      {"an IE storage subfolder that is a link", {{kUserData + "index.dat", Index("victim.txt")}}, kLink,
-       kUserData + "SUB1", "outside/dir", 0, {}},
+      {"an IE cookie file that is a link", kLink, kCookies + "evil.txt", "outside/victim.txt"},
+      {"a Chrome Cookies database that is a link", kLink, kChrome + "Default/Cookies", "outside/dir/Cookies"},
+      {"a Chrome profile folder that is a link", kLink, kChrome + "Default", "outside/dir"},
+      {"a Firefox cookie file that is a link", kLink, kFirefox + "Profiles/p/cookies.txt", "outside/cookies.txt",
+       {kFirefoxProfile}},
+      {"a Firefox cookie database that is a link", kLink, kFirefox + "Profiles/p/cookies.sqlite",
+       "outside/dir/Cookies", {kFirefoxProfile}},
+      {"a Flash site folder that is a link", kLink, kEvilFlash, "outside/dir"},
+      {"a link inside an evil Flash site folder", kLink, kEvilFlash + "/escape", "outside/dir", sol, 1, {kEvilFlash}},
+      {"a bind mount inside an evil Flash site folder", kMount, kEvilFlash + "/mounted", "outside/dir", sol},
+      {"an IE storage subfolder that is a link", kLink, kUserData + "SUB1", "outside/dir",
+       {{kUserData + "index.dat", Index("victim.txt")}}},
   });
 }
 
@@ -211,30 +216,28 @@ TEST(HostileProfile, NewFilesAreCreatedNeverReused) {
   const std::pair<std::string, std::string> mixed = {kCookies + "c.txt",
                                                      IERecord("www.tracker.com/") + IERecord("example.org/")};
   Check({
-      {"a leftover new file that links to a file elsewhere", {mixed}, kLink, kCookies + "c.txt.tsnew.tmp",
-       "outside/victim.txt", 1, {mixed.first}},
-      {"a leftover new file that links to a missing file elsewhere", {mixed}, kLink,
-       kCookies + "c.txt.tsnew.tmp", "outside/new.txt", 1, {mixed.first}},
+      {"a leftover new file that links to a file elsewhere", kLink, mixed.first + ".tsnew.tmp", "outside/victim.txt",
+       {mixed}, 1, {mixed.first}},
+      {"a leftover new file that links to a missing file elsewhere", kLink, mixed.first + ".tsnew.tmp",
+       "outside/new.txt", {mixed}, 1, {mixed.first}},
   });
 }
 
 TEST(HostileProfile, NamesWindowsCouldNotHoldAreSkipped) {
   Check({
-      {"a Flash site folder whose name climbs out",
-       {{kFlash + "..\\..\\..\\..\\..\\..\\..\\outside\\dir/a.sol", "TCSO"}}, kNone, "", "", 0, {}},
-      {"an IE cookie file whose name climbs out", {{kCookies + "..\\..\\..\\..\\..\\..\\outside\\victim.txt", "x"}},
-       kNone, "", "", 0, {}},
-      {"a Chrome profile folder whose name climbs out", {{kChrome + "..\\..\\..\\..\\..\\..\\outside/", ""}},
-       kNone, "", "", 0, {}},
-      {"a Firefox profile path that climbs out",
-       {{kFirefox + "profiles.ini", "[Profile0]\nIsRelative=1\nPath=../../../../../outside\n"}}, kNone, "", "", 0, {}},
-      {"a Safari database row whose origin holds wildcards and whose path climbs out",
-       {{kSafari + "Databases/http_www.tracker.com_0/", ""}}, kSql, kSafari + "Databases/Databases.db",
+      {"a Flash site folder whose name climbs out", kFile, kFlash + "..\\..\\..\\..\\..\\..\\..\\outside\\dir/a.sol",
+       "TCSO"},
+      {"an IE cookie file whose name climbs out", kFile, kCookies + "..\\..\\..\\..\\..\\..\\outside\\victim.txt", "x"},
+      {"a Chrome profile folder whose name climbs out", kFolder, kChrome + "..\\..\\..\\..\\..\\..\\outside"},
+      {"a Firefox profile path that climbs out", kFile, kFirefoxProfile.first,
+       "[Profile0]\nIsRelative=1\nPath=../../../../../outside\n"},
+      {"a Safari database row whose origin holds wildcards and whose path climbs out", kSql,
+       kSafari + "Databases/Databases.db",
        "CREATE TABLE Databases (guid INTEGER PRIMARY KEY AUTOINCREMENT, origin TEXT, name TEXT, displayName "
        "TEXT, estimatedSize INTEGER, path TEXT); INSERT INTO Databases (origin, name, displayName, "
        "estimatedSize, path) VALUES ('http_*.tracker.com_0', 'n', 'd', 0, "
        "'..\\..\\..\\..\\..\\..\\..\\outside\\dir\\Cookies')",
-       1, {kSafari + "Databases/Databases.db"}},
+       {{kSafari + "Databases/http_www.tracker.com_0/1.db", "data"}}, 1, {kSafari + "Databases/Databases.db"}},
   });
 }
 
@@ -249,20 +252,20 @@ TEST(HostileProfile, EntriesAreReachedByTheirOwnNames) {
     files.push_back({evil.back() + "/a.sol", "evil"});
     files.push_back({kFlash + "S" + n + ".TRACKER.COM\xfe/a.sol", "harmless"});
   }
-  Check({{"Flash site folders whose names are not UTF-8", files, kNone, "", "", 3, evil}});
+  Check({{"Flash site folders whose names are not UTF-8", kFolder, kFlash, "", files, 3, evil}});
 }
 #endif
 
 TEST(HostileProfile, PipesAndDevicesNeverHang) {
   Check({
-      {"a pipe as an IE cookie file", {}, kPipe, kCookies + "c.txt", "", 0, {}},
-      {"a pipe as Cookies.plist", {}, kPipe, kSafariPlist, "", 0, {}},
-      {"an endless device as Cookies.plist", {}, kLink, kSafariPlist, "/dev/zero", 0, {}},
-      {"a pipe as profiles.ini", {}, kPipe, kFirefoxProfile.first, "", 0, {}},
-      {"a pipe as a Firefox cookie file", {kFirefoxProfile}, kPipe, kFirefox + "Profiles/p/cookies.txt", "", 0, {}},
-      {"a pipe as index.dat", {}, kPipe, kUserData + "index.dat", "", 0, {}},
-      {"a pipe as a storage data file", {{kUserData + "index.dat", Index("data.xml")}}, kPipe,
-       kUserData + "SUB1/data.xml", "", 0, {}},
-      {"a pipe in an evil Flash site folder", {}, kPipe, kEvilFlash + "/a.sol", "", 1, {kEvilFlash}},
+      {"a pipe as an IE cookie file", kPipe, kCookies + "c.txt"},
+      {"a pipe as Cookies.plist", kPipe, kSafariPlist},
+      {"an endless device as Cookies.plist", kLink, kSafariPlist, "/dev/zero"},
+      {"a pipe as profiles.ini", kPipe, kFirefoxProfile.first},
+      {"a pipe as a Firefox cookie file", kPipe, kFirefox + "Profiles/p/cookies.txt", "", {kFirefoxProfile}},
+      {"a pipe as index.dat", kPipe, kUserData + "index.dat"},
+      {"a pipe as a storage data file", kPipe, kUserData + "SUB1/data.xml", "",
+       {{kUserData + "index.dat", Index("data.xml")}}},
+      {"a pipe in an evil Flash site folder", kPipe, kEvilFlash + "/a.sol", "", {}, 1, {kEvilFlash}},
   });
 }
