@@ -50,7 +50,7 @@ std::function<int(const CCookieFilter&)> Clean(int (*store)(const CCookieFilter&
 
 // Runs `clean`; when `full`, no file of this process can grow beyond a few bytes
 // meanwhile and writes fail as on a full disk (POSIX only).
-int CleanOn(bool full, const std::function<int()>& clean) {
+int CleanOn([[maybe_unused]] bool full, const std::function<int()>& clean) {
 #ifdef _WIN32
   return clean();
 #else

@@ -97,7 +97,9 @@ TEST_F(DisplayScale, PixelSizesFollowTheDpiAndAMoveToAnotherScale) {
     ShowWindow(hwnd, SW_SHOW);
     const UINT dpi = ui::WindowDpi(hwnd);
     // Each run says at which DPI its Wine server was started.
-    if (const char* want = std::getenv("TS_TEST_DPI")) EXPECT_EQ(dpi, std::strtoul(want, nullptr, 10));
+    if (const char* want = std::getenv("TS_TEST_DPI")) {
+      EXPECT_EQ(dpi, std::strtoul(want, nullptr, 10));
+    }
     const auto expect_sizes_at = [&](UINT at) {
       for (const Size& size : kSizes) {
         if (size.window != window) continue;
