@@ -118,35 +118,27 @@ TEST(Files, WholeFilesLargerThanTheirLimitAndNewFilesThatExistAreRefused) {
 }
 
 TEST(Names, OnlyNamesWindowsCouldHoldPass) {
-  const struct {
-    const wchar_t* name;
-    bool is_name;
-  } cases[] = {
-      {L"www.tracker.com", true}, {L"caf\u00e9 .txt", true}, {L".hidden", true},
-      {L"", false}, {L".", false}, {L"..", false}, {L"a\\b", false}, {L"a/b", false},
-      {L"c:x", false}, {L"a*b", false}, {L"a?b", false}, {L"a\"b", false}, {L"a<b", false},
-      {L"a>b", false}, {L"a|b", false}, {L"a\tb", false}, {L"a\x1f", false}, {L"name.", false},
-      {L"name ", false},
-  };
-  for (const auto& c : cases) EXPECT_EQ(platform::IsWindowsName(c.name), c.is_name) << c.name;
+  for (const wchar_t* name : {L"www.tracker.com", L"caf\u00e9 .txt", L".hidden"}) {
+    EXPECT_TRUE(platform::IsWindowsName(name)) << name;
+  }
+  for (const wchar_t* name : {L"", L".", L"..", L"a\\b", L"a/b", L"c:x", L"a*b", L"a?b", L"a\"b", L"a<b", L"a>b",
+                              L"a|b", L"a\tb", L"a\x1f", L"name.", L"name "}) {
+    EXPECT_FALSE(platform::IsWindowsName(name)) << name;
+  }
 }
 
 TEST(Names, PathsOfNamesRelativeOrAbsoluteAsAsked) {
-  const struct {
-    const wchar_t* path;
-    bool relative;
-    bool is_path;
-  } cases[] = {
-      {L"Profiles/abc.default", true, true}, {L"Profiles\\\\abc", true, true},
-      {L"../outside", true, false},          {L"Profiles/../../x", true, false},
-      {L"/abs/profile", true, false},        {L"C:\\x", true, false},
-      {L"", true, false},                    {L"Profiles/a*", true, false},
-      {L"C:\\Users\\x", false, true},       {L"/tmp/profile", false, true},
-      {L"Profiles/abc", false, false},       {L"C:\\Users\\..\\x", false, false},
-  };
-  for (const auto& c : cases) {
-    EXPECT_EQ(platform::IsWindowsPath(c.path, c.relative), c.is_path) << c.path;
+  for (const wchar_t* path : {L"Profiles/abc.default", L"Profiles\\\\abc"}) {
+    EXPECT_TRUE(platform::IsWindowsPath(path, true)) << path;
   }
+  for (const wchar_t* path :
+       {L"../outside", L"Profiles/../../x", L"/abs/profile", L"C:\\x", L"", L"Profiles/a*"}) {
+    EXPECT_FALSE(platform::IsWindowsPath(path, true)) << path;
+  }
+  EXPECT_TRUE(platform::IsWindowsPath(L"C:\\Users\\x", false));
+  EXPECT_TRUE(platform::IsWindowsPath(L"/tmp/profile", false));
+  EXPECT_FALSE(platform::IsWindowsPath(L"Profiles/abc", false));
+  EXPECT_FALSE(platform::IsWindowsPath(L"C:\\Users\\..\\x", false));
 }
 
 TEST(Files, DenyWriteOpenFailsWhileAnotherHandleWrites) {

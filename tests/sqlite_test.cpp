@@ -309,29 +309,24 @@ TEST_F(DatabaseStep, DatabaseOfAnotherSchemaYieldsNothing) {
 
 TEST_F(DatabaseStep, ViewsAndEndlessWorkGiveNothingAndChangeNothing) {
   const char* endless = "WITH RECURSIVE r(n) AS (SELECT 1 UNION ALL SELECT n + 1 FROM r)";
+  const char* rename = "ALTER TABLE entries RENAME TO stored; ";
   const struct {
     const char* what;
     std::string sql;  // run on the mixed database
     int found;        // by a scan; a clean removes nothing
   } cases[] = {
-      {"endless recursive view",
-       std::string("ALTER TABLE entries RENAME TO stored; CREATE VIEW entries AS ") + endless +
-           " SELECT '.tracker.com', 'a', n FROM r;",
-       0},
-      {"view of a table", "ALTER TABLE entries RENAME TO stored; CREATE VIEW ENTRIES AS SELECT * FROM stored;", 0},
+      {"endless recursive view", std::string(rename) + "CREATE VIEW entries AS " + endless +
+       " SELECT '.tracker.com', 'a', n FROM r;", 0},
+      {"view of a table", std::string(rename) + "CREATE VIEW ENTRIES AS SELECT * FROM stored;", 0},
       {"endless DELETE trigger",
-       std::string("CREATE TRIGGER busy BEFORE DELETE ON entries BEGIN SELECT count(*) FROM (") +
-           endless + " SELECT n FROM r); END;",
-       3},
+       std::string("CREATE TRIGGER busy BEFORE DELETE ON entries BEGIN SELECT count(*) FROM (") + endless +
+       " SELECT n FROM r); END;", 3},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.what);
     std::filesystem::remove_all(tree_.Native("db"));
     CreateMixed();
-    {
-      TestDb db(Db());
-      db.Exec(c.sql);
-    }
+    TestDb(Db()).Exec(c.sql);
     const auto before = Snapshot(tree_, "db");
     EXPECT_EQ(Scan(), c.found);
     EXPECT_EQ(found_.size(), static_cast<size_t>(c.found));

@@ -8,7 +8,6 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
-#include <functional>
 #include <memory>
 #include <vector>
 
@@ -21,75 +20,55 @@
 
 namespace {
 
-int ShownIconSide(HWND dialog, int id) {
-  return IconSide(reinterpret_cast<HICON>(SendDlgItemMessageW(dialog, id, STM_GETICON, 0, 0)));
-}
-
-int ColumnWidth(HWND dialog, int column) {
-  return static_cast<int>(SendDlgItemMessageW(dialog, IDC_COOKIE_LIST, LVM_GETCOLUMNWIDTH,
-                                              static_cast<WPARAM>(column), 0));
-}
-
-POINT MinimumTrackSize(HWND dialog) {
-  MINMAXINFO info = {};
-  SendMessageW(dialog, WM_GETMINMAXINFO, 0, reinterpret_cast<LPARAM>(&info));
-  return info.ptMinTrackSize;
-}
-
 enum Window { kMain, kDetails, kOptions };
 
-struct Size {
+int ColumnWidth(HWND d, int column) {
+  return static_cast<int>(SendDlgItemMessageW(d, IDC_COOKIE_LIST, LVM_GETCOLUMNWIDTH, column, 0));
+}
+int ShownIconSide(HWND d, int id) {
+  return IconSide(reinterpret_cast<HICON>(SendDlgItemMessageW(d, id, STM_GETICON, 0, 0)));
+}
+int WindowIconSide(HWND d, int which) {
+  return IconSide(reinterpret_cast<HICON>(SendMessageW(d, WM_GETICON, which, 0)));
+}
+int FontHeight(HWND d, int) {
+  LOGFONTW font = {};
+  GetObjectW(reinterpret_cast<HFONT>(SendMessageW(d, WM_GETFONT, 0, 0)), sizeof font, &font);
+  return static_cast<int>(-font.lfHeight);
+}
+int ListIconSide(HWND d, int list) {
+  int cx = 0, cy = 0;
+  ImageList_GetIconSize(
+      reinterpret_cast<HIMAGELIST>(SendDlgItemMessageW(d, IDC_COOKIE_LIST, LVM_GETIMAGELIST, list, 0)), &cx, &cy);
+  return cx == cy ? cx : -1;
+}
+
+// A size a window gives in pixels: what it is at 96 DPI, and how it is measured.
+const struct Size {
   Window window;
   const char* what;
-  int at96;  // pixels at 96 DPI
-  std::function<int(HWND)> measure;
+  int at96;
+  int (*measure)(HWND, int);
+  int which;
+} kSizes[] = {
+    {kMain, "picture", 48, ShownIconSide, IDC_PICTURE},
+    {kMain, "font height", 11, FontHeight, 0},
+    {kMain, "small window icon", 16, WindowIconSide, ICON_SMALL},
+    {kMain, "big window icon", 32, WindowIconSide, ICON_BIG},
+    {kDetails, "icon column", 22, ColumnWidth, 0},
+    {kDetails, "site column", 120, ColumnWidth, 1},
+    {kDetails, "expiry column", 80, ColumnWidth, 2},
+    {kDetails, "name column", 100, ColumnWidth, 3},
+    {kDetails, "value column", 180, ColumnWidth, 4},
+    {kDetails, "list icons", 16, ListIconSide, LVSIL_SMALL},
+    {kOptions, "browser icons", 32, ShownIconSide, IDC_ICON_FLASH},
 };
 
-const std::vector<Size>& Sizes() {
-  static const std::vector<Size> sizes = {
-      {kMain, "picture", 48, [](HWND d) { return ShownIconSide(d, IDC_PICTURE); }},
-      {kMain, "font height", 11,
-       [](HWND d) {
-         LOGFONTW font = {};
-         GetObjectW(reinterpret_cast<HFONT>(SendMessageW(d, WM_GETFONT, 0, 0)), sizeof font, &font);
-         return static_cast<int>(-font.lfHeight);
-       }},
-      {kMain, "small window icon", 16,
-       [](HWND d) { return IconSide(reinterpret_cast<HICON>(SendMessageW(d, WM_GETICON, ICON_SMALL, 0))); }},
-      {kMain, "big window icon", 32,
-       [](HWND d) { return IconSide(reinterpret_cast<HICON>(SendMessageW(d, WM_GETICON, ICON_BIG, 0))); }},
-      {kDetails, "icon column", 22, [](HWND d) { return ColumnWidth(d, 0); }},
-      {kDetails, "site column", 120, [](HWND d) { return ColumnWidth(d, 1); }},
-      {kDetails, "expiry column", 80, [](HWND d) { return ColumnWidth(d, 2); }},
-      {kDetails, "name column", 100, [](HWND d) { return ColumnWidth(d, 3); }},
-      {kDetails, "value column", 180, [](HWND d) { return ColumnWidth(d, 4); }},
-      {kDetails, "list icons", 16,
-       [](HWND d) {
-         int cx = 0, cy = 0;
-         ImageList_GetIconSize(reinterpret_cast<HIMAGELIST>(SendDlgItemMessageW(
-                                   d, IDC_COOKIE_LIST, LVM_GETIMAGELIST, LVSIL_SMALL, 0)),
-                               &cx, &cy);
-         return cx == cy ? cx : -1;
-       }},
-      {kOptions, "browser icons", 32, [](HWND d) { return ShownIconSide(d, IDC_ICON_FLASH); }},
-  };
-  return sizes;
-}
-
-std::unique_ptr<ui::Dialog> Make(Window window) {
-  switch (window) {
-    case kMain:
-      return std::make_unique<CIntro>();
-    case kDetails:
-      return std::make_unique<CtrackscrubDlg>();
-    default:
-      return std::make_unique<CConfigDlg>();
-  }
-}
-
-// Every control's rectangle in the dialog's client coordinates; a drop-down list's
-// height is its font's, not a scaled one, and is left out.
-std::vector<RECT> ControlRects(HWND dialog) {
+// Every control's rectangle in the dialog's client coordinates (a drop-down list's
+// height is its font's, not a scaled one, and is left out), then the minimum size.
+std::vector<RECT> Layout(HWND dialog) {
+  MINMAXINFO info = {};
+  SendMessageW(dialog, WM_GETMINMAXINFO, 0, reinterpret_cast<LPARAM>(&info));
   std::vector<RECT> rects;
   for (HWND child = GetWindow(dialog, GW_CHILD); child != nullptr; child = GetWindow(child, GW_HWNDNEXT)) {
     RECT rect = {};
@@ -100,6 +79,7 @@ std::vector<RECT> ControlRects(HWND dialog) {
     if (lstrcmpiW(name, WC_COMBOBOXW) == 0) rect.bottom = rect.top;
     rects.push_back(rect);
   }
+  rects.push_back({0, 0, info.ptMinTrackSize.x, info.ptMinTrackSize.y});
   return rects;
 }
 
@@ -107,7 +87,11 @@ using DisplayScale = UiTest;
 
 TEST_F(DisplayScale, PixelSizesFollowTheDpiAndAMoveToAnotherScale) {
   for (const Window window : {kMain, kDetails, kOptions}) {
-    std::unique_ptr<ui::Dialog> dialog = Make(window);
+    SCOPED_TRACE(window);
+    std::unique_ptr<ui::Dialog> dialog;
+    if (window == kMain) dialog = std::make_unique<CIntro>();
+    if (window == kDetails) dialog = std::make_unique<CtrackscrubDlg>();
+    if (window == kOptions) dialog = std::make_unique<CConfigDlg>();
     ASSERT_TRUE(dialog->Create());
     const HWND hwnd = dialog->hwnd();
     ShowWindow(hwnd, SW_SHOW);
@@ -116,17 +100,19 @@ TEST_F(DisplayScale, PixelSizesFollowTheDpiAndAMoveToAnotherScale) {
     if (const char* want = std::getenv("TS_TEST_DPI")) {
       EXPECT_EQ(dpi, std::strtoul(want, nullptr, 10));
     }
-    for (const Size& size : Sizes()) {
-      if (size.window != window) continue;
-      EXPECT_NEAR(size.measure(hwnd), size.at96 * dpi / 96.0, 1.0) << size.what << " at " << dpi;
-    }
+    const auto expect_sizes_at = [&](UINT at) {
+      for (const Size& size : kSizes) {
+        if (size.window != window) continue;
+        EXPECT_NEAR(size.measure(hwnd, size.which), size.at96 * at / 96.0, 1.0) << size.what << " at " << at;
+      }
+    };
+    expect_sizes_at(dpi);
 
     // To a monitor of the other scale: the window takes the suggested rectangle;
-    // the controls, the minimum size and the sizes above follow.
+    // the layout and the sizes above follow.
     const UINT other = dpi == 96 ? 144 : 96;
     const double factor = static_cast<double>(other) / dpi;
-    const std::vector<RECT> before = ControlRects(hwnd);
-    const POINT minimum = MinimumTrackSize(hwnd);
+    const std::vector<RECT> before = Layout(hwnd);
     RECT suggested = {};
     GetWindowRect(hwnd, &suggested);
     suggested.right = suggested.left + MulDiv(suggested.right - suggested.left, other, dpi);
@@ -134,23 +120,15 @@ TEST_F(DisplayScale, PixelSizesFollowTheDpiAndAMoveToAnotherScale) {
     SendMessageW(hwnd, WM_DPICHANGED, MAKEWPARAM(other, other), reinterpret_cast<LPARAM>(&suggested));
     RECT now = {};
     GetWindowRect(hwnd, &now);
-    EXPECT_TRUE(EqualRect(&now, &suggested)) << window;
-    for (const Size& size : Sizes()) {
-      if (size.window != window) continue;
-      EXPECT_NEAR(size.measure(hwnd), size.at96 * other / 96.0, 1.0) << size.what << " at " << other;
-    }
-    if (window != kMain) {
-      EXPECT_NEAR(MinimumTrackSize(hwnd).x, minimum.x * factor, 1.0) << window;
-      EXPECT_NEAR(MinimumTrackSize(hwnd).y, minimum.y * factor, 1.0) << window;
-    }
-    const std::vector<RECT> after = ControlRects(hwnd);
+    EXPECT_TRUE(EqualRect(&now, &suggested));
+    expect_sizes_at(other);
+    const std::vector<RECT> after = Layout(hwnd);
     ASSERT_EQ(after.size(), before.size());
-    for (size_t i = 0; i < after.size(); ++i) {
-      EXPECT_NEAR(after[i].left, before[i].left * factor, 1.0) << window << " control " << i;
-      EXPECT_NEAR(after[i].top, before[i].top * factor, 1.0) << window << " control " << i;
-      EXPECT_NEAR(after[i].right, before[i].right * factor, 1.0) << window << " control " << i;
-      if (after[i].bottom != after[i].top) {
-        EXPECT_NEAR(after[i].bottom, before[i].bottom * factor, 1.0) << window << " control " << i;
+    for (size_t i = 0; i + (window == kMain ? 1 : 0) < after.size(); ++i) {  // the main window has no minimum
+      for (LONG RECT::*side : {&RECT::left, &RECT::top, &RECT::right, &RECT::bottom}) {
+        if (after[i].bottom != after[i].top || side != &RECT::bottom) {
+          EXPECT_NEAR(after[i].*side, before[i].*side * factor, 1.0) << "control " << i;
+        }
       }
     }
     // Enlarged at the new scale, a resizing dialog's OK button follows the corner.
@@ -158,8 +136,8 @@ TEST_F(DisplayScale, PixelSizesFollowTheDpiAndAMoveToAnotherScale) {
     SetWindowPos(hwnd, nullptr, 0, 0, now.right - now.left + 30, now.bottom - now.top + 20,
                  SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
     const RECT moved = ControlRect(hwnd, IDOK);
-    EXPECT_EQ(moved.left - ok.left, window == kMain ? 0 : 30) << window;
-    EXPECT_EQ(moved.top - ok.top, window == kMain ? 0 : 20) << window;
+    EXPECT_EQ(moved.left - ok.left, window == kMain ? 0 : 30);
+    EXPECT_EQ(moved.top - ok.top, window == kMain ? 0 : 20);
   }
 }
 
