@@ -1,6 +1,10 @@
 // The platform seam, on the real system: Windows under Wine, POSIX natively.
 #include <gtest/gtest.h>
 
+#ifdef _WIN32
+#include <windows.h>
+#endif
+
 #include <algorithm>
 
 #include "platform/platform.h"
@@ -88,7 +92,7 @@ TEST(FileDeletion, RemoveFileAndReplace) {
 TEST(Files, ReadWholeFileAndWriteFile) {
   TempTree tree;
   {
-    platform::File file = platform::File::CreateForWrite(tree.Path("f"));
+    platform::File file = platform::File::CreateNew(tree.Path("f"));
     ASSERT_TRUE(file.is_open());
     EXPECT_TRUE(file.Write("abc\0def", 7));
     EXPECT_TRUE(file.Flush());
@@ -148,8 +152,10 @@ TEST(Files, DenyWriteOpenFailsWhileAnotherHandleWrites) {
   platform::File reader = platform::File::OpenForRead(tree.Path("f"), platform::File::Share::kDenyWrite);
   ASSERT_TRUE(reader.is_open());
   // A writer cannot open the file while it is held with deny-write sharing.
-  platform::File writer = platform::File::CreateForWrite(tree.Path("f"));
-  EXPECT_FALSE(writer.is_open());
+  const HANDLE writer = CreateFileW(tree.Path("f").c_str(), GENERIC_WRITE, FILE_SHARE_READ,
+                                    nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  EXPECT_EQ(writer, INVALID_HANDLE_VALUE);
+  if (writer != INVALID_HANDLE_VALUE) CloseHandle(writer);
   reader.Close();
   EXPECT_EQ(tree.Read("f"), "x");
 #else

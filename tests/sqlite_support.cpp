@@ -173,7 +173,7 @@ constexpr auto kPoll = std::chrono::milliseconds(20);
 bool PathExists(const std::wstring& path) { return platform::FileExists(path); }
 
 void TouchFile(const std::wstring& path) {
-  platform::File file = platform::File::CreateForWrite(path);
+  platform::File file = platform::File::CreateNew(path);
   EXPECT_TRUE(file.is_open());
 }
 

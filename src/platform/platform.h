@@ -114,8 +114,6 @@ class File {
   // point is not followed and a pipe or device is not opened: the open fails, and
   // never waits.
   static File OpenForRead(const std::wstring& path, Share share);
-  // Creates the file, or truncates an existing one, for writing.
-  static File CreateForWrite(const std::wstring& path);
   // Creates a new file for writing; fails when anything, a dangling link
   // included, already has that name (O_EXCL | O_NOFOLLOW; CREATE_NEW).
   static File CreateNew(const std::wstring& path);

@@ -394,38 +394,57 @@ bool DirectoryExists(const std::wstring& path) {
   return stat(ToNative(path).c_str(), &st) == 0 && S_ISDIR(st.st_mode);
 }
 
-bool IsLinkOrReparsePoint(const std::wstring& path) {
-  std::string folder, name;
-  SplitNative(ToNative(path), &folder, &name);
-  const int fd = open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-  if (fd < 0) return false;
-  struct stat st;
-  bool link = false;
-  if (fstatat(fd, name.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0) {
-    link = S_ISLNK(st.st_mode) || (S_ISDIR(st.st_mode) && name != "." && name != ".." &&
-                                   IsMountPoint(fd, name.c_str()));
+namespace {
+
+// The last entry of a path, looked at from its open folder and never through a link.
+class FolderEntry {
+ public:
+  explicit FolderEntry(const std::wstring& path) {
+    std::string folder;
+    SplitNative(ToNative(path), &folder, &name_);
+    folder_ = open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    found_ = folder_ >= 0 && fstatat(folder_, name_.c_str(), &st_, AT_SYMLINK_NOFOLLOW) == 0;
   }
-  close(fd);
-  return link;
+  ~FolderEntry() {
+    if (folder_ >= 0) close(folder_);
+  }
+  FolderEntry(const FolderEntry&) = delete;
+  FolderEntry& operator=(const FolderEntry&) = delete;
+
+  bool found() const { return found_; }
+  int folder() const { return folder_; }
+  const std::string& name() const { return name_; }
+  const struct stat& status() const { return st_; }
+
+ private:
+  int folder_ = -1;
+  std::string name_;
+  struct stat st_ {};
+  bool found_ = false;
+};
+
+}  // namespace
+
+bool IsLinkOrReparsePoint(const std::wstring& path) {
+  const FolderEntry entry(path);
+  if (!entry.found()) return false;
+  const std::string& name = entry.name();
+  return S_ISLNK(entry.status().st_mode) ||
+         (S_ISDIR(entry.status().st_mode) && name != "." && name != ".." &&
+          IsMountPoint(entry.folder(), name.c_str()));
 }
 
 bool RemoveFile(const std::wstring& path) { return unlink(ToNative(path).c_str()) == 0; }
 
 int ShellDelete(const std::wstring& path) {
-  std::string folder, name;
-  SplitNative(ToNative(path), &folder, &name);
-  const int fd = open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-  if (fd < 0) return kErrorFileNotFound;
-  struct stat st;
-  int result = kErrorFileNotFound;
-  if (fstatat(fd, name.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0) {
-    // A tree with a mount point inside is left whole: the mount point cannot be
-    // removed as an entry, and nothing is entered below it.
-    const bool ok = WalkTree(fd, name.c_str(), 0, false) && WalkTree(fd, name.c_str(), 0, true);
-    result = ok ? 0 : kErrorAccessDenied;
-  }
-  close(fd);
-  return result;
+  const FolderEntry entry(path);
+  if (!entry.found()) return kErrorFileNotFound;
+  // A tree with a mount point inside is left whole: the mount point cannot be
+  // removed as an entry, and nothing is entered below it.
+  const char* name = entry.name().c_str();
+  return WalkTree(entry.folder(), name, 0, false) && WalkTree(entry.folder(), name, 0, true)
+             ? 0
+             : kErrorAccessDenied;
 }
 
 bool MoveReplace(const std::wstring& source, const std::wstring& target) {
@@ -478,13 +497,6 @@ int OpenRegularForRead(const std::wstring& path) {
 File File::OpenForRead(const std::wstring& path, Share) {
   File file;
   file.handle_ = OpenRegularForRead(path);
-  return file;
-}
-
-File File::CreateForWrite(const std::wstring& path) {
-  File file;
-  const int fd = open(ToNative(path).c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
-  if (fd >= 0) file.handle_ = fd;
   return file;
 }
 

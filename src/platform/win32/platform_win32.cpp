@@ -202,14 +202,6 @@ File File::CreateNew(const std::wstring& path) {
   return file;
 }
 
-File File::CreateForWrite(const std::wstring& path) {
-  File file;
-  HANDLE handle = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                              FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (handle != INVALID_HANDLE_VALUE) file.handle_ = reinterpret_cast<intptr_t>(handle);
-  return file;
-}
-
 bool File::is_open() const { return handle_ != -1; }
 
 bool File::Read(void* buffer, size_t size, size_t* got) {
