@@ -35,6 +35,10 @@ if(WIN32)
   set_tests_properties(wine_shutdown_144dpi PROPERTIES FIXTURES_CLEANUP wine144
     ENVIRONMENT "${dpi144}")
   add_test(NAME ui_tests_144dpi COMMAND ui_tests)
+  # A report folder in GTEST_OUTPUT ("xml:<folder>\") gets this run's report under a
+  # name of its own, beside the 96-DPI run's ui_tests.xml.
+  set_tests_properties(ui_tests_144dpi PROPERTIES ENVIRONMENT_MODIFICATION
+    "GTEST_OUTPUT=string_append:ui_tests_144dpi.xml")
   set_tests_properties(ui_tests_144dpi PROPERTIES FIXTURES_REQUIRED wine144 TIMEOUT 300
     ENVIRONMENT "${dpi144};TS_TEST_DPI=144")
 endif()
