@@ -38,11 +38,14 @@ const std::map<std::string, std::function<int(const CCookieFilter&, bool)>>& Sto
     std::map<std::string, std::function<int(const CCookieFilter&, bool)>> map;
     for (const BrowserInfo& browser : Browsers()) {
       for (const StoreEntry& store : browser.stores) {
-        map[std::string(browser.console_name) + "-" + store.kind] =
-            [&store](const CCookieFilter& filter, bool clean) {
-              CScanLists lists;
-              return clean ? store.clean(filter) : store.scan(filter, lists);
-            };
+        // Chrome's second cookie store is the Chromium family's.
+        std::string name = std::string(browser.console_name) + "-" + store.kind;
+        if (map.count(name) != 0) name += "-family";
+        map[name] = [&browser, &store](const CCookieFilter& filter, bool clean) {
+          CScanLists lists;
+          return clean ? store.clean(browser, filter, nullptr)
+                       : store.scan(browser, filter, lists, nullptr);
+        };
       }
     }
     map["all"] = [](const CCookieFilter& filter, bool clean) {

@@ -23,12 +23,13 @@ if(TS_SANITIZE AND NOT WIN32)
 endif()
 add_library(SQLite::SQLite3 ALIAS ts_sqlite3)
 
-# Header-only libraries from Debian, copied so that the cross build does not see
-# the host's /usr/include.
+# Header-only libraries from Debian (JSON for the stores and the console front end,
+# argument parsing for the latter), copied so that the cross build does not see the
+# host's /usr/include.
 set(TS_HEADERS_DIR ${CMAKE_BINARY_DIR}/third_party_include)
 file(COPY /usr/include/cxxopts.hpp /usr/include/nlohmann DESTINATION ${TS_HEADERS_DIR})
-add_library(ts_cli_headers INTERFACE)
-target_include_directories(ts_cli_headers SYSTEM INTERFACE ${TS_HEADERS_DIR})
+add_library(ts_json_headers INTERFACE)
+target_include_directories(ts_json_headers SYSTEM INTERFACE ${TS_HEADERS_DIR})
 
 if(PROJECT_IS_TOP_LEVEL)
   if(WIN32)

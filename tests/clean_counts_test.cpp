@@ -48,6 +48,15 @@ std::function<int(const CCookieFilter&)> Clean(int (*store)(const CCookieFilter&
   };
 }
 
+template <typename Array>
+std::function<int(const CCookieFilter&)> Clean(int (*store)(const CCookieFilter&, Array&, bool,
+                                                            HeldStores*)) {
+  return [store](const CCookieFilter& filter) {
+    Array scratch;
+    return store(filter, scratch, true, nullptr);
+  };
+}
+
 // Runs `clean`; when `full`, no file of this process can grow beyond a few bytes
 // meanwhile and writes fail as on a full disk (POSIX only).
 int CleanOn([[maybe_unused]] bool full, const std::function<int()>& clean) {

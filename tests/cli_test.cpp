@@ -84,7 +84,7 @@ TEST_F(Cli, UsageErrorsExitWithTwo) {
       {},
       {"wipe", "--profile", Profile()},
       {"scan", "clean", "--profile", Profile()},
-      {"scan", "--profile", Profile(), "--browsers", "ie,opera"},
+      {"scan", "--profile", Profile(), "--browsers", "ie,netscape"},
       {"scan", "--profile", Profile(), "--no-such-option"},
       {"scan", "--profile", Profile() + "/missing"},
       {"scan", "--profile", Profile(), "--filter", Profile() + "/missing.txt"},

@@ -63,7 +63,9 @@ TEST_F(Sequences, GatesAreAskedInTheFixedOrder) {
     return true;
   });
   EXPECT_EQ(asked, (std::vector<Browser>{Browser::kIE, Browser::kFirefox, Browser::kChrome,
-                                         Browser::kSafari, Browser::kFlash}));
+                                         Browser::kSafari, Browser::kFlash, Browser::kEdge,
+                                         Browser::kBrave, Browser::kVivaldi, Browser::kOpera,
+                                         Browser::kChromium}));
 
   std::vector<Browser> confirmed;
   RunCleanSequence(CCookieFilter(CtrackscrubApp::GetFilter()), CtrackscrubApp::IsBrowserEnabled, [&](Browser b) {
@@ -71,7 +73,9 @@ TEST_F(Sequences, GatesAreAskedInTheFixedOrder) {
     return b != Browser::kIE;  // the user keeps the running browser's cookies
   });
   EXPECT_EQ(confirmed, (std::vector<Browser>{Browser::kIE, Browser::kFirefox, Browser::kChrome,
-                                             Browser::kSafari}));
+                                             Browser::kSafari, Browser::kEdge, Browser::kBrave,
+                                             Browser::kVivaldi, Browser::kOpera,
+                                             Browser::kChromium}));
   EXPECT_TRUE(profile_.Exists(std::string(TempProfile::kCookies) + "/a.txt"));
 }
 

@@ -134,11 +134,6 @@ void FillEntry(const Row& row, CFirefoxUserdata* item) {
   item->m_strValue = row.Text(2);
 }
 
-SqlText DeleteEntry(const Row& row) {
-  return SqlText(
-      sqlite3_mprintf("DELETE FROM entries WHERE site='%q' AND name='%q'", row.Raw(0), row.Raw(1)));
-}
-
 class DatabaseStep : public testing::Test {
  protected:
   DatabaseStep() { tree_.MakeDir("locks"); }
@@ -169,7 +164,7 @@ class DatabaseStep : public testing::Test {
   int Step(CFirefoxUserdataArray& items, bool clean, int columns = 3) {
     return sqlite_access::DatabaseStep<CFirefoxUserdata>(
         Db(), filter_, items, clean,
-        {{"SELECT site, name, value FROM entries", columns, FillEntry, DeleteEntry}});
+        {{"SELECT site, name, value FROM entries", columns, FillEntry}});
   }
   int Scan() {
     found_.clear();

@@ -11,12 +11,15 @@
 #include "model/filter.h"
 #include "scan/scanner.h"
 #include "scan/summary.h"
+#include "stores/stores.h"
 #include "platform/platform.h"
 #include "text/textfile.h"
 
 namespace {
 
 constexpr char kProgram[] = "trackscrub-cli";
+// Why a store was skipped: its browser holds its database while it runs.
+constexpr char kHeldReason[] = "the database is in use by another program (is the browser running?)";
 
 // Parses "ie,firefox,..." into the set of enabled browsers.
 bool ParseBrowsers(const std::string& list, std::set<Browser>* enabled, std::string* bad) {
@@ -81,7 +84,7 @@ std::vector<Row> RowsOf(const CScanLists& lists) {
   std::vector<Row> rows;
   for (const BrowserInfo& browser : Browsers()) {
     for (const StoreEntry& store : browser.stores) {
-      for (const CCookie* item : store.items(lists)) {
+      for (const CCookie* item : store.items(browser, lists)) {
         rows.push_back(Row{browser.id, store.kind, platform::Utf8FromWide(item->GetSite()),
                            platform::Utf8FromWide(item->GetDisplaySite()),
                            platform::Utf8FromWide(item->GetExpires()),
@@ -91,6 +94,31 @@ std::vector<Row> RowsOf(const CScanLists& lists) {
     }
   }
   return rows;
+}
+
+// The databases running browsers held, as JSON.
+nlohmann::ordered_json SkippedJson(const std::vector<HeldBrowserStore>& held) {
+  nlohmann::ordered_json skipped = nlohmann::ordered_json::array();
+  for (const HeldBrowserStore& store : held) {
+    skipped.push_back({{"browser", BrowserOf(store.browser).console_label},
+                       {"profile", platform::Utf8FromWide(store.store.profile)},
+                       {"path", platform::Utf8FromWide(store.store.path)},
+                       {"reason", kHeldReason}});
+  }
+  return skipped;
+}
+
+// One line on standard error for each held database, then the sentences telling
+// which browsers to close.
+void ReportSkipped(std::ostream& err, const std::vector<HeldBrowserStore>& held) {
+  for (const HeldBrowserStore& store : held) {
+    err << kProgram << ": skipped " << BrowserOf(store.browser).console_label << " profile '"
+        << platform::Utf8FromWide(store.store.profile) << "': "
+        << platform::Utf8FromWide(store.store.path) << ": " << kHeldReason << '\n';
+  }
+  for (const std::wstring& sentence : HeldSentences(held)) {
+    err << kProgram << ": " << platform::Utf8FromWide(sentence) << '\n';
+  }
 }
 
 void PrintScan(std::ostream& out, const CScanLists& lists, bool json) {
@@ -121,14 +149,19 @@ void PrintScan(std::ostream& out, const CScanLists& lists, bool json) {
   const nlohmann::ordered_json result = {
       {"items", items},
       {"counts", counts},
-      {"summary", platform::Utf8FromWide(FormatFoundSentence(lists))}};
+      {"summary", platform::Utf8FromWide(FormatFoundSentence(lists))},
+      {"skipped", SkippedJson(lists.held)}};
   out << result.dump(2) << '\n';
 }
 
-void PrintClean(std::ostream& out, int count, bool json) {
+void PrintClean(std::ostream& out, int count, const std::vector<HeldBrowserStore>& held,
+                bool json) {
   const std::string message = platform::Utf8FromWide(FormatCleanResult(count));
   if (json) {
-    out << nlohmann::ordered_json{{"removed", count}, {"message", message}}.dump(2) << '\n';
+    out << nlohmann::ordered_json{{"removed", count}, {"message", message},
+                                  {"skipped", SkippedJson(held)}}
+               .dump(2)
+        << '\n';
   } else {
     out << message << '\n';
   }
@@ -157,7 +190,8 @@ int Usage(std::ostream& err, const std::string& message) {
 int RunCli(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
   cxxopts::Options options(kProgram,
                            "Finds and removes tracking cookies and page storage of Internet "
-                           "Explorer, Firefox, Chrome, Safari and Flash.");
+                           "Explorer, Firefox, Chrome, Edge, Brave, Vivaldi, Opera, Chromium, "
+                           "Safari and Flash.");
   options.custom_help("scan|clean|list-filter [OPTION...]");
   options.positional_help("");
   options.add_options()
@@ -253,11 +287,15 @@ int RunCli(const std::vector<std::string>& args, std::ostream& out, std::ostream
     return kExitOk;
   }
   if (command == "clean") {
-    PrintClean(out, RunCleanSequence(filter, gate), json);
-    return kExitOk;
+    std::vector<HeldBrowserStore> held;
+    const int removed = RunCleanSequence(filter, gate, nullptr, &held);
+    PrintClean(out, removed, held, json);
+    ReportSkipped(err, held);
+    return held.empty() ? kExitOk : kExitSkipped;
   }
   CScanLists lists;
   RunScanSequence(filter, &lists, gate);
   PrintScan(out, lists, json);
-  return kExitOk;
+  ReportSkipped(err, lists.held);
+  return lists.held.empty() ? kExitOk : kExitSkipped;
 }

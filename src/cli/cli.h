@@ -8,6 +8,8 @@
 // Exit statuses.
 inline constexpr int kExitOk = 0;
 inline constexpr int kExitUsage = 2;
+// A running browser held a database: it was skipped (listed under "skipped").
+inline constexpr int kExitSkipped = 3;
 
 // Runs one command line (args[0] is the program name; every argument UTF-8).
 // Writes results to `out` and complaints to `err`; returns the exit status.

@@ -107,6 +107,11 @@ std::wstring CIECookie::GetExpires() const {
 
 // ---- CFirefoxCookie
 
+std::wstring CFirefoxCookie::GetDisplaySite() const {
+  const std::wstring site = CCookie::GetDisplaySite();
+  return m_strContext.empty() ? site : site + L" (" + m_strContext + L")";
+}
+
 std::wstring CFirefoxCookie::GetExpires() const {
   // Any 64-bit number may stand in the file: a span beyond the 64-bit range is held at
   // its end ("soon" for the far past, the most years for the far future).
@@ -116,6 +121,18 @@ std::wstring CFirefoxCookie::GetExpires() const {
     span = expiry < 0 ? std::numeric_limits<int64_t>::min() : std::numeric_limits<int64_t>::max();
   }
   return FormatTimeLeft(span);
+}
+
+// ---- CChromiumCookie
+
+std::wstring CChromiumCookie::GetDisplaySite() const {
+  std::wstring context = m_strProfile;
+  if (!m_strPartition.empty()) {
+    if (!context.empty()) context += L", ";
+    context += L"partition " + m_strPartition;
+  }
+  const std::wstring site = CCookie::GetDisplaySite();
+  return context.empty() ? site : site + L" (" + context + L")";
 }
 
 // ---- CChromeCookie

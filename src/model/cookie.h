@@ -123,6 +123,12 @@ class CFirefoxCookie : public CCookie {
   std::wstring m_strPath;
   std::wstring m_strSecure;
   std::wstring m_strPrefix;  // "#HttpOnly_" as the line spelled it, or empty
+  // The container or partition a database cookie lives in ("container 2, partition
+  // https://news.example"), shown beside its site; empty for none.
+  std::wstring m_strContext;
+
+  // The site, then its context in parentheses when it has one.
+  std::wstring GetDisplaySite() const override;
 };
 
 // A Chrome cookie: one row of a Cookies database.
@@ -134,6 +140,29 @@ class CChromeCookie : public CCookie {
 
   std::wstring m_strExpires;  // microseconds since 1601-01-01 UTC
 };
+
+// A cookie of a browser of the Chromium family (Chrome's newer locations and
+// channels, Edge, Brave, Vivaldi, Opera, Chromium): one row of a Cookies database
+// of one profile. Values are kept encrypted by the browser and never decrypted:
+// such a cookie's value reads "(encrypted)".
+class CChromiumCookie : public CChromeCookie {
+ public:
+  // The site, then the profile and the partition in parentheses: "tracker.example/
+  // (Work, partition https://news.example)".
+  std::wstring GetDisplaySite() const override;
+
+  // The browser the cookie belongs to, as its store was told (the scan's table of
+  // browsers gives the number).
+  int m_nBrowser = 0;
+  // The profile's name as the browser shows it (its folder's name where the browser
+  // names none).
+  std::wstring m_strProfile;
+  // The top-level site of a partitioned cookie (top_frame_site_key), else empty.
+  std::wstring m_strPartition;
+};
+
+// What a value kept encrypted shows.
+inline constexpr wchar_t kEncryptedValue[] = L"(encrypted)";
 
 // A Safari cookie: one dict entry of Cookies.plist.
 class CSafariCookie : public CCookie {
@@ -169,6 +198,7 @@ using CIEUserdataArray = std::vector<CIEUserdata>;
 using CFirefoxCookieArray = std::vector<CFirefoxCookie>;
 using CFirefoxUserdataArray = std::vector<CFirefoxUserdata>;
 using CChromeCookieArray = std::vector<CChromeCookie>;
+using CChromiumCookieArray = std::vector<CChromiumCookie>;
 using CChromeUserdataArray = std::vector<CChromeUserdata>;
 using CSafariCookieArray = std::vector<CSafariCookie>;
 using CSafariUserdataArray = std::vector<CSafariUserdata>;

@@ -79,6 +79,12 @@ bool IsLinkOrReparsePoint(const std::wstring& path);
 bool FileExists(const std::wstring& path);
 bool DirectoryExists(const std::wstring& path);
 
+// True when another program holds the existing file `path` open in a way that keeps
+// it from being opened for reading and writing with read and write sharing (a
+// sharing violation: Chromium browsers hold their cookie database so while they
+// run). Never waits. POSIX has no sharing modes: always false there.
+bool FileInUse(const std::wstring& path);
+
 // DeleteFileW.
 bool RemoveFile(const std::wstring& path);
 

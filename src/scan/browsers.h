@@ -10,30 +10,40 @@
 
 #include "model/cookie.h"
 #include "model/filter.h"
+#include "stores/chromium/chromium.h"
+#include "stores/stores.h"
 
-enum class Browser { kIE, kFirefox, kChrome, kSafari, kFlash };
+enum class Browser { kIE, kFirefox, kChrome, kSafari, kFlash, kEdge, kBrave, kVivaldi, kOpera, kChromium };
 
+struct BrowserInfo;
 struct CScanLists;
 
 // One store of a browser: its item list in a scan, and the scan and clean wrappers
-// of CCookieScanner that reach its entry function.
+// of CCookieScanner that reach its entry function. A store may serve several
+// browsers (the Chromium family's): it is given the browser's row.
 struct StoreEntry {
   // The console front end's name for the kind of item: "cookies", "storage", ...
   const char* kind;
   // Appends the store's evil items to its list in `lists`; returns the number added.
-  int (*scan)(const CCookieFilter& filter, CScanLists& lists);
+  // Databases a running browser held go to `held`.
+  int (*scan)(const BrowserInfo& browser, const CCookieFilter& filter, CScanLists& lists,
+              HeldStores* held);
   // Removes the store's evil items; returns the number removed.
-  int (*clean)(const CCookieFilter& filter);
-  // The items of the store's list in `lists`, in the order the scan found them.
-  std::vector<const CCookie*> (*items)(const CScanLists& lists);
+  int (*clean)(const BrowserInfo& browser, const CCookieFilter& filter, HeldStores* held);
+  // The browser's items of the store's list in `lists`, in the order the scan found
+  // them.
+  std::vector<const CCookie*> (*items)(const BrowserInfo& browser, const CScanLists& lists);
 };
 
-// How the running-browser test recognises the browser: a top-level window of
-// `window_class` whose process runs `executable`; `display_name` is what the prompt
-// calls it. A browser without a window class is never asked about.
+// How the running-browser test recognises the browser: a top-level window of one of
+// `window_classes` whose process runs `executable` (from a path that contains
+// `folder`, where one is given: Chrome and Chromium both run chrome.exe);
+// `display_name` is what the prompt calls it. A browser without a window class is
+// never asked about.
 struct BrowserProcessNames {
-  const wchar_t* window_class;
+  std::span<const wchar_t* const> window_classes;
   const wchar_t* executable;
+  const wchar_t* folder;
   const wchar_t* display_name;
 };
 
@@ -55,6 +65,9 @@ struct BrowserInfo {
   const char* console_label;
   // Its stores, in the order every sequence visits them.
   std::span<const StoreEntry> stores;
+  // Where a browser of the Chromium family keeps its user data folders (empty for
+  // the others).
+  std::span<const ChromiumUserData> chromium_user_data;
   // Its place in the summary's list of counts (the sentence names Chrome last).
   int summary_place;
   // Its place from the top of the Details list.
@@ -62,7 +75,8 @@ struct BrowserInfo {
 };
 
 // Every browser in the order every sequence visits them: Internet Explorer,
-// Firefox, Google Chrome, Safari, Flash.
+// Firefox, Google Chrome, Safari, Flash, Microsoft Edge, Brave, Vivaldi, Opera,
+// Chromium.
 std::span<const BrowserInfo> Browsers();
 // The row of a browser.
 const BrowserInfo& BrowserOf(Browser browser);

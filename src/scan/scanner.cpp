@@ -1,5 +1,7 @@
 #include "scan/scanner.h"
 
+#include <utility>
+
 #include "stores/stores.h"
 
 namespace {
@@ -10,11 +12,24 @@ int CleanWith(Entry entry, const CCookieFilter& filter) {
   return entry(filter, scratch, true);
 }
 
+template <typename Array, typename Entry>
+int CleanWith(Entry entry, const CCookieFilter& filter, HeldStores* held) {
+  Array scratch;
+  return entry(filter, scratch, true, held);
+}
+
+// Moves the held databases of one store to the browser's list.
+void AddHeld(Browser browser, HeldStores&& stores, std::vector<HeldBrowserStore>* held) {
+  if (held == nullptr) return;
+  for (HeldStore& store : stores) held->push_back(HeldBrowserStore{browser, std::move(store)});
+}
+
 }  // namespace
 
 size_t CScanLists::CountFor(Browser browser) const {
   size_t count = 0;
-  for (const StoreEntry& store : BrowserOf(browser).stores) count += store.items(*this).size();
+  const BrowserInfo& row = BrowserOf(browser);
+  for (const StoreEntry& store : row.stores) count += store.items(row, *this).size();
   return count;
 }
 
@@ -30,14 +45,14 @@ int CCookieScanner::FindIECookies(const CCookieFilter& f, CIECookieArray& items)
 int CCookieScanner::FindIEUserdata(const CCookieFilter& f, CIEUserdataArray& items) {
   return ProcessIEUserdata(f, items, false);
 }
-int CCookieScanner::FindFirefoxCookies(const CCookieFilter& f, CFirefoxCookieArray& items) {
-  return ProcessFirefoxCookies(f, items, false);
+int CCookieScanner::FindFirefoxCookies(const CCookieFilter& f, CFirefoxCookieArray& items, HeldStores* held) {
+  return ProcessFirefoxCookies(f, items, false, held);
 }
-int CCookieScanner::FindFirefoxUserdata(const CCookieFilter& f, CFirefoxUserdataArray& items) {
-  return ProcessFirefoxUserdata(f, items, false);
+int CCookieScanner::FindFirefoxUserdata(const CCookieFilter& f, CFirefoxUserdataArray& items, HeldStores* held) {
+  return ProcessFirefoxUserdata(f, items, false, held);
 }
-int CCookieScanner::FindChromeCookies(const CCookieFilter& f, CChromeCookieArray& items) {
-  return ProcessChromeCookies(f, items, false);
+int CCookieScanner::FindChromeCookies(const CCookieFilter& f, CChromeCookieArray& items, HeldStores* held) {
+  return ProcessChromeCookies(f, items, false, held);
 }
 int CCookieScanner::FindChromeUserdata(const CCookieFilter& f, CChromeUserdataArray& items) {
   return ProcessChromeUserdata(f, items, false);
@@ -52,20 +67,25 @@ int CCookieScanner::FindFlashCookies(const CCookieFilter& f, CFlashCookieArray& 
   return ProcessFlashCookies(f, items, false);
 }
 
+int CCookieScanner::FindChromiumCookies(const ChromiumBrowser& browser, const CCookieFilter& f,
+                                        CChromiumCookieArray& items, HeldStores* held) {
+  return ProcessChromiumCookies(browser, f, items, false, held);
+}
+
 int CCookieScanner::CleanIECookies(const CCookieFilter& f) {
   return CleanWith<CIECookieArray>(ProcessIECookies, f);
 }
 int CCookieScanner::CleanIEUserdata(const CCookieFilter& f) {
   return CleanWith<CIEUserdataArray>(ProcessIEUserdata, f);
 }
-int CCookieScanner::CleanFirefoxCookies(const CCookieFilter& f) {
-  return CleanWith<CFirefoxCookieArray>(ProcessFirefoxCookies, f);
+int CCookieScanner::CleanFirefoxCookies(const CCookieFilter& f, HeldStores* held) {
+  return CleanWith<CFirefoxCookieArray>(ProcessFirefoxCookies, f, held);
 }
-int CCookieScanner::CleanFirefoxUserdata(const CCookieFilter& f) {
-  return CleanWith<CFirefoxUserdataArray>(ProcessFirefoxUserdata, f);
+int CCookieScanner::CleanFirefoxUserdata(const CCookieFilter& f, HeldStores* held) {
+  return CleanWith<CFirefoxUserdataArray>(ProcessFirefoxUserdata, f, held);
 }
-int CCookieScanner::CleanChromeCookies(const CCookieFilter& f) {
-  return CleanWith<CChromeCookieArray>(ProcessChromeCookies, f);
+int CCookieScanner::CleanChromeCookies(const CCookieFilter& f, HeldStores* held) {
+  return CleanWith<CChromeCookieArray>(ProcessChromeCookies, f, held);
 }
 int CCookieScanner::CleanChromeUserdata(const CCookieFilter& f) {
   return CleanWith<CChromeUserdataArray>(ProcessChromeUserdata, f);
@@ -80,20 +100,34 @@ int CCookieScanner::CleanFlashCookies(const CCookieFilter& f) {
   return CleanWith<CFlashCookieArray>(ProcessFlashCookies, f);
 }
 
+int CCookieScanner::CleanChromiumCookies(const ChromiumBrowser& browser, const CCookieFilter& f,
+                                         HeldStores* held) {
+  CChromiumCookieArray scratch;
+  return ProcessChromiumCookies(browser, f, scratch, true, held);
+}
+
 void RunScanSequence(const CCookieFilter& filter, CScanLists* lists, const BrowserGate& enabled) {
   for (const BrowserInfo& browser : Browsers()) {
     if (!enabled(browser.id)) continue;
-    for (const StoreEntry& store : browser.stores) store.scan(filter, *lists);
+    for (const StoreEntry& store : browser.stores) {
+      HeldStores held;
+      store.scan(browser, filter, *lists, &held);
+      AddHeld(browser.id, std::move(held), &lists->held);
+    }
   }
 }
 
 int RunCleanSequence(const CCookieFilter& filter, const BrowserGate& enabled,
-                     const BrowserGate& may_clean) {
+                     const BrowserGate& may_clean, std::vector<HeldBrowserStore>* held) {
   int count = 0;
   for (const BrowserInfo& browser : Browsers()) {
     if (!enabled(browser.id)) continue;
-    if (browser.process.window_class != nullptr && may_clean && !may_clean(browser.id)) continue;
-    for (const StoreEntry& store : browser.stores) count += store.clean(filter);
+    if (!browser.process.window_classes.empty() && may_clean && !may_clean(browser.id)) continue;
+    for (const StoreEntry& store : browser.stores) {
+      HeldStores stores;
+      count += store.clean(browser, filter, &stores);
+      AddHeld(browser.id, std::move(stores), held);
+    }
   }
   return count;
 }

@@ -4,6 +4,7 @@
 
 #include <cstddef>
 #include <functional>
+#include <vector>
 
 #include "model/cookie.h"
 #include "model/filter.h"
@@ -13,7 +14,14 @@
 // browser's switch).
 using BrowserGate = std::function<bool(Browser)>;
 
-// The nine item lists of one scan.
+// A database a running browser held from a scan or a clean.
+struct HeldBrowserStore {
+  Browser browser;
+  HeldStore store;
+};
+
+// The item lists of one scan: one per store (the Chromium family's store is one
+// store for all its browsers), and the databases that running browsers held.
 struct CScanLists {
   CIECookieArray ie_cookies;
   CIEUserdataArray ie_userdata;
@@ -24,6 +32,8 @@ struct CScanLists {
   CSafariCookieArray safari_cookies;
   CSafariUserdataArray safari_userdata;
   CFlashCookieArray flash_cookies;
+  CChromiumCookieArray chromium_cookies;
+  std::vector<HeldBrowserStore> held;
 
   // The items of all the browser's stores.
   size_t CountFor(Browser browser) const;
@@ -36,32 +46,42 @@ class CCookieScanner {
  public:
   int FindIECookies(const CCookieFilter& filter, CIECookieArray& items);
   int FindIEUserdata(const CCookieFilter& filter, CIEUserdataArray& items);
-  int FindFirefoxCookies(const CCookieFilter& filter, CFirefoxCookieArray& items);
-  int FindFirefoxUserdata(const CCookieFilter& filter, CFirefoxUserdataArray& items);
-  int FindChromeCookies(const CCookieFilter& filter, CChromeCookieArray& items);
+  int FindFirefoxCookies(const CCookieFilter& filter, CFirefoxCookieArray& items,
+                         HeldStores* held = nullptr);
+  int FindFirefoxUserdata(const CCookieFilter& filter, CFirefoxUserdataArray& items,
+                          HeldStores* held = nullptr);
+  int FindChromeCookies(const CCookieFilter& filter, CChromeCookieArray& items,
+                        HeldStores* held = nullptr);
   int FindChromeUserdata(const CCookieFilter& filter, CChromeUserdataArray& items);
   int FindSafariCookies(const CCookieFilter& filter, CSafariCookieArray& items);
   int FindSafariUserdata(const CCookieFilter& filter, CSafariUserdataArray& items);
   int FindFlashCookies(const CCookieFilter& filter, CFlashCookieArray& items);
+  int FindChromiumCookies(const ChromiumBrowser& browser, const CCookieFilter& filter,
+                          CChromiumCookieArray& items, HeldStores* held = nullptr);
 
   int CleanIECookies(const CCookieFilter& filter);
   int CleanIEUserdata(const CCookieFilter& filter);
-  int CleanFirefoxCookies(const CCookieFilter& filter);
-  int CleanFirefoxUserdata(const CCookieFilter& filter);
-  int CleanChromeCookies(const CCookieFilter& filter);
+  int CleanFirefoxCookies(const CCookieFilter& filter, HeldStores* held = nullptr);
+  int CleanFirefoxUserdata(const CCookieFilter& filter, HeldStores* held = nullptr);
+  int CleanChromeCookies(const CCookieFilter& filter, HeldStores* held = nullptr);
   int CleanChromeUserdata(const CCookieFilter& filter);
   int CleanSafariCookies(const CCookieFilter& filter);
   int CleanSafariUserdata(const CCookieFilter& filter);
   int CleanFlashCookies(const CCookieFilter& filter);
+  int CleanChromiumCookies(const ChromiumBrowser& browser, const CCookieFilter& filter,
+                           HeldStores* held = nullptr);
 };
 
 // Fills `lists` with the evil items of every browser the gate lets through, each
-// gate asked once, just before the browser's turn.
+// gate asked once, just before the browser's turn, and lists.held with the
+// databases running browsers held.
 void RunScanSequence(const CCookieFilter& filter, CScanLists* lists, const BrowserGate& enabled);
 
 // Cleans every browser the gate lets through and returns the sum of the stores'
 // counts. `may_clean` is asked, after the gate, for every browser that the
 // running-browser test knows (the interactive clean asks the user about running
-// browsers there).
+// browsers there). The databases running browsers held, which count nothing, go to
+// `held` when it is given.
 int RunCleanSequence(const CCookieFilter& filter, const BrowserGate& enabled,
-                     const BrowserGate& may_clean = nullptr);
+                     const BrowserGate& may_clean = nullptr,
+                     std::vector<HeldBrowserStore>* held = nullptr);

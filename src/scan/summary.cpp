@@ -36,6 +36,19 @@ std::wstring FormatFoundSentence(const CScanLists& lists) {
   return text + L".";
 }
 
+std::vector<std::wstring> HeldSentences(const std::vector<HeldBrowserStore>& held) {
+  std::vector<std::wstring> sentences;
+  for (const BrowserInfo& browser : Browsers()) {
+    for (const HeldBrowserStore& store : held) {
+      if (store.browser != browser.id) continue;
+      sentences.push_back(std::wstring(browser.summary_name) +
+                          L" is running; close it to clean its cookies.");
+      break;
+    }
+  }
+  return sentences;
+}
+
 std::wstring FormatLastCleanLine(uint64_t last_clean) {
   if (last_clean == 0) return L"\n\nNo cleanup has been performed yet.";
   uint64_t local = 0;

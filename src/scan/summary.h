@@ -3,6 +3,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "scan/scanner.h"
 
@@ -14,6 +15,10 @@ std::wstring FormatFoundSentence(const CScanLists& lists);
 // UTC FILETIME) in local time, or "\n\nNo cleanup has been performed yet." when it
 // is 0 (none recorded); empty when the time cannot be converted.
 std::wstring FormatLastCleanLine(uint64_t last_clean);
+
+// One sentence for each browser that held a database, in the order of the table of
+// browsers: "Microsoft Edge is running; close it to clean its cookies.".
+std::vector<std::wstring> HeldSentences(const std::vector<HeldBrowserStore>& held);
 
 // "%d cookies have been cleaned." or, for 0, "No cookies have been removed.".
 std::wstring FormatCleanResult(int count);

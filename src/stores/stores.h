@@ -7,16 +7,38 @@
 //    them.
 // A store whose files or folders are missing or unreadable contributes 0 and
 // reports nothing.
+//
+// The database stores also name, in `held` (when given), every database that a
+// running browser kept them from (opened without sharing, or locked): such a
+// database contributes 0.
 #pragma once
+
+#include <string>
+#include <vector>
 
 #include "model/cookie.h"
 #include "model/filter.h"
 
+// A database that another program (the browser, while it runs) held.
+struct HeldStore {
+  std::wstring profile;  // the profile's name, as the browser shows it
+  std::wstring path;     // the database file
+};
+using HeldStores = std::vector<HeldStore>;
+
+// Adds a held database to `held`, when there is a list.
+inline void ReportHeld(HeldStores* held, const std::wstring& profile, const std::wstring& path) {
+  if (held != nullptr) held->push_back(HeldStore{profile, path});
+}
+
 int ProcessIECookies(const CCookieFilter& filter, CIECookieArray& items, bool clean);
 int ProcessIEUserdata(const CCookieFilter& filter, CIEUserdataArray& items, bool clean);
-int ProcessFirefoxCookies(const CCookieFilter& filter, CFirefoxCookieArray& items, bool clean);
-int ProcessFirefoxUserdata(const CCookieFilter& filter, CFirefoxUserdataArray& items, bool clean);
-int ProcessChromeCookies(const CCookieFilter& filter, CChromeCookieArray& items, bool clean);
+int ProcessFirefoxCookies(const CCookieFilter& filter, CFirefoxCookieArray& items, bool clean,
+                          HeldStores* held = nullptr);
+int ProcessFirefoxUserdata(const CCookieFilter& filter, CFirefoxUserdataArray& items, bool clean,
+                           HeldStores* held = nullptr);
+int ProcessChromeCookies(const CCookieFilter& filter, CChromeCookieArray& items, bool clean,
+                         HeldStores* held = nullptr);
 int ProcessChromeUserdata(const CCookieFilter& filter, CChromeUserdataArray& items, bool clean);
 int ProcessSafariCookies(const CCookieFilter& filter, CSafariCookieArray& items, bool clean);
 int ProcessSafariUserdata(const CCookieFilter& filter, CSafariUserdataArray& items, bool clean);

@@ -434,6 +434,8 @@ bool IsLinkOrReparsePoint(const std::wstring& path) {
           IsMountPoint(entry.folder(), name.c_str()));
 }
 
+bool FileInUse(const std::wstring&) { return false; }
+
 bool RemoveFile(const std::wstring& path) { return unlink(ToNative(path).c_str()) == 0; }
 
 int ShellDelete(const std::wstring& path) {

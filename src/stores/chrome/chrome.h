@@ -11,6 +11,7 @@
 
 // One Cookies database (table cookies), through the shared database step: a
 // scan appends the evil cookies to `items`; a clean pass deletes them and leaves
-// `items` alone. Returns the evil cookies found, or the DELETEs committed.
+// `items` alone. Returns the evil cookies found, or the rows deleted; *held (when
+// given) tells whether another program held the database.
 int ProcessChromeCookieDatabase(const std::wstring& path, const CCookieFilter& filter,
-                                CChromeCookieArray& items, bool clean);
+                                CChromeCookieArray& items, bool clean, bool* held = nullptr);

@@ -20,6 +20,14 @@
 // list.
 std::vector<std::wstring> FirefoxProfileFolders();
 
+// The name a held database's profile is reported by: its folder's last component.
+std::wstring FirefoxProfileName(const std::wstring& folder);
+
+// How a cookie's originAttributes ("^userContextId=2&partitionKey=%28https%2Cnews.example%29")
+// shows beside its site: "container 2, partition https://news.example"; empty
+// for none.
+std::wstring DescribeOriginAttributes(const std::string& attributes);
+
 // One Netscape cookie file. A scan appends the evil records to `items`; a clean
 // pass uses `items` as scratch space (empty again on return) and rewrites the file
 // with every other line it could not drop: kept records, then the unread rest of
@@ -29,14 +37,17 @@ std::vector<std::wstring> FirefoxProfileFolders();
 int ProcessFirefoxCookieFile(const std::wstring& path, const CCookieFilter& filter,
                              CFirefoxCookieArray& items, bool clean);
 
-// One "cookies.sqlite" (table moz_cookies), through the shared database step.
+// One "cookies.sqlite" (table moz_cookies), through the shared database step; the
+// expiry in milliseconds from schema 16 on, the cookie's container and partition
+// from originAttributes where the table has it. *held (when given) tells whether
+// another program held the database.
 int ProcessFirefoxCookieDatabase(const std::wstring& path, const CCookieFilter& filter,
-                                 CFirefoxCookieArray& items, bool clean);
+                                 CFirefoxCookieArray& items, bool clean, bool* held = nullptr);
 
 // One "webappsstore.sqlite": the tables webappsstore (site = domain) and
 // webappsstore2 (site = scope before its first ":", reversed), in one database step.
 int ProcessFirefoxStorageDatabase(const std::wstring& path, const CCookieFilter& filter,
-                                  CFirefoxUserdataArray& items, bool clean);
+                                  CFirefoxUserdataArray& items, bool clean, bool* held = nullptr);
 
 // The site of a webappsstore2 scope: the characters before the first ":" (all of
 // them when there is none) in reverse order. "zyx.:http:80" gives ".xyz".

@@ -1,7 +1,8 @@
 // Firefox cookies: "cookies.txt" and "cookies.sqlite" of every profile.
+#include <cstdint>
 #include <string>
+#include <vector>
 
-#include "sqlite3.h"
 #include "stores/firefox/firefox.h"
 #include "stores/sqlite/database_step.h"
 #include "stores/stores.h"
@@ -10,7 +11,6 @@
 namespace {
 
 using sqlite_access::Row;
-using sqlite_access::SqlText;
 
 // ---- cookies.txt
 
@@ -54,15 +54,41 @@ bool OnlySkippedLines(const std::string& raw) {
 
 // ---- cookies.sqlite
 
-void FillFromCookieRow(const Row& row, CFirefoxCookie* item) {
-  item->m_strName = row.Text(1);
-  item->m_strValue = row.Text(2);
-  item->m_strSite = row.Text(3) + row.Text(5);
-  item->m_strExpires = row.Text(4);
+// moz_cookies.expiry counts milliseconds from this schema version on (Firefox 142),
+// seconds before.
+constexpr int kExpiryInMillisecondsFrom = 16;
+
+// Columns of the SELECT below; originAttributes only where the table has it.
+enum CookieColumn { kId, kName, kValue, kHost, kExpiry, kPath, kOriginAttributes };
+
+// Whole seconds of a millisecond count given as decimal text, rounded down.
+std::wstring SecondsOfMilliseconds(const std::wstring& text) {
+  const int64_t ms = ParseInt64(text);
+  int64_t seconds = ms / 1000;
+  if (ms % 1000 < 0) --seconds;
+  return std::to_wstring(seconds);
 }
 
-SqlText DeleteCookieRow(const Row& row) {
-  return SqlText(sqlite3_mprintf("DELETE FROM moz_cookies where id='%q'", row.Raw(0)));
+std::vector<sqlite_access::StoreTable<CFirefoxCookie>> CookieTables(sqlite_access::Database& db) {
+  bool origin_attributes = false;
+  for (const std::string& column : db.Columns("moz_cookies")) {
+    origin_attributes = origin_attributes || column == "originAttributes";
+  }
+  const bool milliseconds = db.UserVersion() >= kExpiryInMillisecondsFrom;
+  std::string select = "SELECT id, name, value, host, expiry, path";
+  if (origin_attributes) select += ", originAttributes";
+  select += " FROM moz_cookies";
+  return {{select, origin_attributes ? 7 : 6,
+           [origin_attributes, milliseconds](const Row& row, CFirefoxCookie* item) {
+             item->m_strName = row.Text(kName);
+             item->m_strValue = row.Text(kValue);
+             item->m_strSite = row.Text(kHost) + row.Text(kPath);
+             item->m_strExpires =
+                 milliseconds ? SecondsOfMilliseconds(row.Text(kExpiry)) : row.Text(kExpiry);
+             if (origin_attributes && row.Raw(kOriginAttributes) != nullptr) {
+               item->m_strContext = DescribeOriginAttributes(row.Raw(kOriginAttributes));
+             }
+           }}};
 }
 
 }  // namespace
@@ -118,18 +144,20 @@ int ProcessFirefoxCookieFile(const std::wstring& path, const CCookieFilter& filt
 }
 
 int ProcessFirefoxCookieDatabase(const std::wstring& path, const CCookieFilter& filter,
-                                 CFirefoxCookieArray& items, bool clean) {
-  return sqlite_access::DatabaseStep<CFirefoxCookie>(
-      path, filter, items, clean,
-      {{"SELECT id, name, value, host, expiry, path FROM moz_cookies", 6, FillFromCookieRow,
-        DeleteCookieRow}});
+                                 CFirefoxCookieArray& items, bool clean, bool* held) {
+  return sqlite_access::PlannedDatabaseStep<CFirefoxCookie>(path, filter, items, clean,
+                                                           CookieTables, held);
 }
 
-int ProcessFirefoxCookies(const CCookieFilter& filter, CFirefoxCookieArray& items, bool clean) {
+int ProcessFirefoxCookies(const CCookieFilter& filter, CFirefoxCookieArray& items, bool clean,
+                          HeldStores* held) {
   int count = 0;
   for (const std::wstring& profile : FirefoxProfileFolders()) {
     count += ProcessFirefoxCookieFile(profile + L"\\cookies.txt", filter, items, clean);
-    count += ProcessFirefoxCookieDatabase(profile + L"\\cookies.sqlite", filter, items, clean);
+    const std::wstring database = profile + L"\\cookies.sqlite";
+    bool in_use = false;
+    count += ProcessFirefoxCookieDatabase(database, filter, items, clean, &in_use);
+    if (in_use) ReportHeld(held, FirefoxProfileName(profile), database);
   }
   return count;
 }

@@ -25,3 +25,81 @@ std::vector<std::wstring> FirefoxProfileFolders() {
   }
   return folders;
 }
+
+std::wstring FirefoxProfileName(const std::wstring& folder) {
+  const size_t slash = folder.find_last_of(L"\\/");
+  return slash == std::wstring::npos ? folder : folder.substr(slash + 1);
+}
+
+namespace {
+
+// "%28https%2Cnews.example%29" with each %XY turned back into its byte.
+std::string PercentDecoded(const std::string& text) {
+  std::string bytes;
+  for (size_t i = 0; i < text.size(); ++i) {
+    const auto hex = [](char c) {
+      if (c >= '0' && c <= '9') return c - '0';
+      if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+      if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+      return -1;
+    };
+    if (text[i] == '%' && i + 2 < text.size() && hex(text[i + 1]) >= 0 && hex(text[i + 2]) >= 0) {
+      bytes += static_cast<char>(hex(text[i + 1]) * 16 + hex(text[i + 2]));
+      i += 2;
+    } else {
+      bytes += text[i];
+    }
+  }
+  return bytes;
+}
+
+// A partition key "(https,news.example)" or "(https,news.example,8443)" as a site
+// address; anything else as it stands.
+std::string PartitionSite(const std::string& key) {
+  if (key.size() < 2 || key.front() != '(' || key.back() != ')') return key;
+  std::vector<std::string> parts;
+  std::string part;
+  for (const char c : key.substr(1, key.size() - 2)) {
+    if (c == ',') {
+      parts.push_back(part);
+      part.clear();
+    } else {
+      part += c;
+    }
+  }
+  parts.push_back(part);
+  if (parts.size() < 2 || parts[0].empty() || parts[1].empty()) return key;
+  std::string site = parts[0] + "://" + parts[1];
+  if (parts.size() >= 3 && !parts[2].empty() &&
+      parts[2].find_first_not_of("0123456789") == std::string::npos) {
+    site += ":" + parts[2];
+  }
+  return site;
+}
+
+}  // namespace
+
+std::wstring DescribeOriginAttributes(const std::string& attributes) {
+  if (attributes.empty() || attributes[0] != '^') return std::wstring();
+  std::string described;
+  size_t start = 1;
+  while (start <= attributes.size()) {
+    size_t end = attributes.find('&', start);
+    if (end == std::string::npos) end = attributes.size();
+    const std::string pair = attributes.substr(start, end - start);
+    start = end + 1;
+    const size_t equals = pair.find('=');
+    if (equals == std::string::npos) continue;
+    const std::string key = pair.substr(0, equals);
+    const std::string value = PercentDecoded(pair.substr(equals + 1));
+    std::string part;
+    if (key == "userContextId") part = "container " + value;
+    if (key == "privateBrowsingId" && value != "0") part = "private window";
+    if (key == "firstPartyDomain") part = "first party " + value;
+    if (key == "partitionKey") part = "partition " + PartitionSite(value);
+    if (part.empty()) continue;
+    if (!described.empty()) described += ", ";
+    described += part;
+  }
+  return platform::WideFromUtf8(described);
+}

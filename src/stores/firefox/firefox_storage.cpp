@@ -1,7 +1,6 @@
 // Firefox DOM storage: "webappsstore.sqlite" of every profile.
 #include <string>
 
-#include "sqlite3.h"
 #include "stores/firefox/firefox.h"
 #include "stores/sqlite/database_step.h"
 #include "stores/stores.h"
@@ -9,7 +8,6 @@
 namespace {
 
 using sqlite_access::Row;
-using sqlite_access::SqlText;
 
 // The older table, keyed by domain.
 void FillFromDomainRow(const Row& row, CFirefoxUserdata* item) {
@@ -18,10 +16,6 @@ void FillFromDomainRow(const Row& row, CFirefoxUserdata* item) {
   item->m_strValue = row.Text(2);
 }
 
-SqlText DeleteDomainRow(const Row& row) {
-  return SqlText(sqlite3_mprintf("DELETE FROM webappsstore where domain='%q' and key='%q'",
-                                 row.Raw(0), row.Raw(1)));
-}
 
 // The newer table, keyed by a reversed-host scope.
 void FillFromScopeRow(const Row& row, CFirefoxUserdata* item) {
@@ -30,10 +24,6 @@ void FillFromScopeRow(const Row& row, CFirefoxUserdata* item) {
   item->m_strValue = row.Text(2);
 }
 
-SqlText DeleteScopeRow(const Row& row) {
-  return SqlText(sqlite3_mprintf("DELETE FROM webappsstore2 where scope='%q' and key='%q'",
-                                 row.Raw(0), row.Raw(1)));
-}
 
 }  // namespace
 
@@ -43,17 +33,22 @@ std::wstring SiteFromScope(const std::wstring& scope) {
 }
 
 int ProcessFirefoxStorageDatabase(const std::wstring& path, const CCookieFilter& filter,
-                                  CFirefoxUserdataArray& items, bool clean) {
+                                  CFirefoxUserdataArray& items, bool clean, bool* held) {
   return sqlite_access::DatabaseStep<CFirefoxUserdata>(
       path, filter, items, clean,
-      {{"SELECT domain, key, value FROM webappsstore", 3, FillFromDomainRow, DeleteDomainRow},
-       {"SELECT scope, key, value FROM webappsstore2", 3, FillFromScopeRow, DeleteScopeRow}});
+      {{"SELECT domain, key, value FROM webappsstore", 3, FillFromDomainRow},
+       {"SELECT scope, key, value FROM webappsstore2", 3, FillFromScopeRow}},
+      held);
 }
 
-int ProcessFirefoxUserdata(const CCookieFilter& filter, CFirefoxUserdataArray& items, bool clean) {
+int ProcessFirefoxUserdata(const CCookieFilter& filter, CFirefoxUserdataArray& items, bool clean,
+                           HeldStores* held) {
   int count = 0;
   for (const std::wstring& profile : FirefoxProfileFolders()) {
-    count += ProcessFirefoxStorageDatabase(profile + L"\\webappsstore.sqlite", filter, items, clean);
+    const std::wstring database = profile + L"\\webappsstore.sqlite";
+    bool in_use = false;
+    count += ProcessFirefoxStorageDatabase(database, filter, items, clean, &in_use);
+    if (in_use) ReportHeld(held, FirefoxProfileName(profile), database);
   }
   return count;
 }

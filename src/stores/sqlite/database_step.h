@@ -1,20 +1,21 @@
-// The database step shared by every SQLite store: open one database
-// file, fetch each of the store's tables whole with its SELECT, turn every row into
-// an item and ask the filter, and in a clean pass delete each evil row with the
-// store's DELETE statement.
+// The database step shared by every SQLite store: open one database file, walk
+// each of the store's tables with its SELECT, turn every row into an item and ask
+// the filter, and in a clean pass delete exactly the evil rows that were read.
 //
 // Beyond opening, reading and deleting:
 //  - the file must exist; it is never created (Database::OpenExisting);
-//  - a clean pass runs all DELETEs of one database in one transaction (BEGIN
-//    IMMEDIATE ... COMMIT), begun at the first evil row; a DELETE counts only when
-//    the COMMIT succeeds, otherwise the transaction is rolled back and the database
-//    contributes 0;
-//  - nothing waits for a lock held by another connection: a locked database
-//    contributes 0 at once and keeps its rows;
+//  - a clean pass takes the write lock (BEGIN IMMEDIATE) before it reads, so that
+//    what it deletes is what it read, turns on secure delete (deleted cells and
+//    freed pages are overwritten with zeros), deletes each evil row by its rowid
+//    with one prepared statement, counts a DELETE only when it changed exactly
+//    that row, and commits once; a COMMIT that fails rolls everything back and
+//    the database contributes 0. A database in WAL mode is then checkpointed and
+//    its -wal file truncated, so that no deleted value stays readable there;
+//  - nothing waits for a lock held by another connection: a database held by a
+//    running browser (open without sharing, or locked) contributes 0 at once,
+//    keeps its rows and is reported as held;
 //  - a SELECT reads a table, never a view: a name that is a view (or missing)
-//    skips that table;
-//  - a DELETE counts the rows it changed (sqlite3_changes), so one that matched
-//    nothing counts 0;
+//    skips that table, and so does a table without a rowid to name its rows by;
 //  - a database that keeps SQLite busy past the connection's budget
 //    (Database::kWorkBudget) contributes 0: its query or its transaction fails.
 #pragma once
@@ -23,7 +24,6 @@
 #include <functional>
 #include <initializer_list>
 #include <new>
-#include <optional>
 #include <string>
 #include <utility>
 #include <vector>
@@ -33,88 +33,117 @@
 
 namespace sqlite_access {
 
-// One data row of a result table.
+// One data row, of a result table or of a statement being stepped.
 class Row {
  public:
   // REQUIRES: 1 <= row <= table.rows().
-  Row(const ResultTable& table, int row) : table_(table), row_(row) {}
+  Row(const ResultTable& table, int row) : table_(&table), row_(row) {}
+  // The row a statement stands on, the store's columns starting at `first`.
+  Row(const Statement& statement, int first) : statement_(&statement), row_(first) {}
 
-  // The cell exactly as the query returned it, null for SQL NULL: the bytes that a
-  // DELETE statement names the row by.
-  const char* Raw(int column) const { return table_.Cell(row_, column); }
+  // The cell exactly as the query returned it, null for SQL NULL.
+  const char* Raw(int column) const;
   // The cell as an item field: byte n becomes character n (WideFromBytes); SQL NULL
   // reads "(null)".
   std::wstring Text(int column) const;
 
  private:
-  const ResultTable& table_;
+  const ResultTable* table_ = nullptr;
+  const Statement* statement_ = nullptr;
   int row_;
 };
 
 // One table of a database step, as the step sees it.
 struct TableStep {
-  const char* select = nullptr;  // the store's "SELECT <columns> FROM <table>"
-  int columns = 0;               // the columns it names; any other count skips the table
+  std::string select;  // the store's "SELECT <columns> FROM <table>"
+  int columns = 0;     // the columns it names; any other count skips the table
   // Builds the store's item from the row and asks the filter; in a scan keeps the
   // evil item. True when the row is evil.
   std::function<bool(const Row&)> visit;
-  // The store's DELETE for an evil row, made with sqlite3_mprintf from the row's Raw()
-  // cells; no text skips the row uncounted.
-  std::function<SqlText(const Row&)> make_delete;
 };
 
 // The table that "SELECT <columns> FROM <table>" reads.
-std::string TableOfSelect(const char* select);
+std::string TableOfSelect(const std::string& select);
 
-// Runs the step on the database at `path` and returns its count: in a scan the evil
-// rows, in a clean pass the rows deleted by the committed transaction.
-// A file that is missing, not a database, of another schema, or locked, gives 0.
-// No count (nullopt) when the database used up the connection's budget: whatever
-// `visit` saw of it does not count, and a clean pass has rolled back.
-// Throws what `visit` throws (the connection is closed, a transaction rolled back).
-std::optional<int> RunDatabaseStep(const std::wstring& path, const std::vector<TableStep>& tables,
-                                   bool clean);
-
-// A store's table: its statements and how its rows become items.
-template <typename Item>
-struct StoreTable {
-  const char* select;
-  int columns;
-  // Fills the item's fields from the row's Text() cells.
-  void (*fill)(const Row& row, Item* item);
-  // See TableStep::make_delete.
-  SqlText (*make_delete)(const Row& row);
+// What one database gave.
+struct StepOutcome {
+  // In a scan the evil rows, in a clean pass the rows deleted by the committed
+  // transaction.
+  int count = 0;
+  // Another program held the database: nothing was read or removed.
+  bool held = false;
+  // The database used up the connection's budget: whatever `visit` saw of it does
+  // not count, and a clean pass has rolled back.
+  bool exhausted = false;
 };
 
-// The database step for a store whose items are of class `Item`. A scan appends the
-// evil items to `items`; in a clean pass `items` is not used. Running out of memory
-// or out of the connection's budget makes the database contribute 0 (and takes back
-// the items it appended).
+// Runs the step on the database at `path`. `plan` names the tables once the
+// database is open (and, in a clean pass, locked for writing), so that a store can
+// choose its columns by the schema it finds. A file that is missing, not a
+// database, of another schema, or held gives a count of 0.
+// Throws what `plan` or `visit` throws (the connection is closed, a transaction
+// rolled back).
+StepOutcome RunDatabaseStep(const std::wstring& path,
+                            const std::function<std::vector<TableStep>(Database&)>& plan,
+                            bool clean);
+
+// A store's table: its SELECT and how its rows become items.
 template <typename Item>
-int DatabaseStep(const std::wstring& path, const CCookieFilter& filter, std::vector<Item>& items,
-                 bool clean, std::initializer_list<StoreTable<Item>> tables) {
+struct StoreTable {
+  std::string select;
+  int columns;
+  // Fills the item's fields from the row's Text() cells.
+  std::function<void(const Row& row, Item* item)> fill;
+};
+
+// The database step for a store whose items are of class `Item`, with tables the
+// store chooses once it sees the open database. A scan appends the evil items to
+// `items`; in a clean pass `items` is not used. Running out of memory or out of the
+// connection's budget, or a database held by another program, makes the database
+// contribute 0 (and takes back the items it appended); *held (when given) tells the
+// last.
+template <typename Item>
+int PlannedDatabaseStep(const std::wstring& path, const CCookieFilter& filter,
+                        std::vector<Item>& items, bool clean,
+                        const std::function<std::vector<StoreTable<Item>>(Database&)>& plan,
+                        bool* held = nullptr) {
+  if (held != nullptr) *held = false;
   const size_t size_before = items.size();
   try {
-    std::vector<TableStep> steps;
-    for (const StoreTable<Item>& table : tables) {
-      TableStep step;
-      step.select = table.select;
-      step.columns = table.columns;
-      step.visit = [&filter, &items, clean, fill = table.fill](const Row& row) {
-        Item item;
-        fill(row, &item);
-        if (!filter.IsEvil(item)) return false;
-        if (!clean) items.push_back(item);
-        return true;
-      };
-      step.make_delete = table.make_delete;
-      steps.push_back(std::move(step));
-    }
-    if (const std::optional<int> count = RunDatabaseStep(path, steps, clean)) return *count;
+    const auto steps = [&](Database& db) {
+      std::vector<TableStep> tables;
+      for (StoreTable<Item>& table : plan(db)) {
+        TableStep step;
+        step.select = std::move(table.select);
+        step.columns = table.columns;
+        step.visit = [&filter, &items, clean, fill = std::move(table.fill)](const Row& row) {
+          Item item;
+          fill(row, &item);
+          if (!filter.IsEvil(item)) return false;
+          if (!clean) items.push_back(item);
+          return true;
+        };
+        tables.push_back(std::move(step));
+      }
+      return tables;
+    };
+    const StepOutcome outcome = RunDatabaseStep(path, steps, clean);
+    if (held != nullptr) *held = outcome.held;
+    if (!outcome.held && !outcome.exhausted) return outcome.count;
   } catch (const std::bad_alloc&) {
   }
   items.erase(items.begin() + static_cast<std::ptrdiff_t>(size_before), items.end());
   return 0;
+}
+
+// The same for a store whose tables are fixed.
+template <typename Item>
+int DatabaseStep(const std::wstring& path, const CCookieFilter& filter, std::vector<Item>& items,
+                 bool clean, std::initializer_list<StoreTable<Item>> tables,
+                 bool* held = nullptr) {
+  const std::vector<StoreTable<Item>> fixed(tables);
+  return PlannedDatabaseStep<Item>(
+      path, filter, items, clean, [&fixed](Database&) { return fixed; }, held);
 }
 
 }  // namespace sqlite_access

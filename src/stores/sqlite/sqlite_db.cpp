@@ -47,13 +47,20 @@ void Database::WatchProgress() {
 
 Database::~Database() { Close(); }
 
-bool Database::OpenExisting(const std::wstring& path) {
+bool Database::OpenExisting(const std::wstring& path, bool* in_use) {
   Close();
+  if (in_use != nullptr) *in_use = false;
   // SQLite without SQLITE_OPEN_CREATE refuses a missing file too; asking first also
   // keeps folders and other non-files away from it.
   // A database that is a link is never opened: what it points to lies outside the
   // profile. SQLite's own no-follow check is kept too (the Windows VFS ignores it).
   if (!platform::FileExists(path) || platform::IsLinkOrReparsePoint(path)) return false;
+  // SQLite would retry a sharing violation for more than a second, then open the
+  // file read-only and retry again: ask once, without waiting.
+  if (platform::FileInUse(path)) {
+    if (in_use != nullptr) *in_use = true;
+    return false;
+  }
   // Read-write even for a scan: a WAL database opened read-only leaves its -wal and
   // -shm files behind, while the last read-write connection removes them on close.
   const int result = sqlite3_open_v2(platform::PathForSqlite(path).c_str(), &db_,
@@ -81,16 +88,109 @@ bool Database::HasTable(const std::string& name) {
   return sql && found.Query(*this, sql.get()) && found.rows() > 0;
 }
 
+bool Database::LastFailureWasLock() const {
+  const int code = sqlite3_errcode(db_) & 0xff;
+  return code == SQLITE_BUSY || code == SQLITE_LOCKED;
+}
+
+int Database::UserVersion() {
+  Statement pragma;
+  if (!pragma.Prepare(*this, "PRAGMA user_version") ||
+      pragma.Step() != Statement::StepResult::kRow) {
+    return 0;
+  }
+  return static_cast<int>(pragma.ColumnInt64(0));
+}
+
+std::vector<std::string> Database::Columns(const std::string& table) {
+  std::vector<std::string> names;
+  const SqlText sql(sqlite3_mprintf("PRAGMA table_info(\"%w\")", table.c_str()));
+  Statement pragma;
+  if (!sql || !pragma.Prepare(*this, sql.get())) return names;
+  while (pragma.Step() == Statement::StepResult::kRow) {
+    const char* name = pragma.ColumnText(1);
+    if (name != nullptr) names.emplace_back(name);
+  }
+  return names;
+}
+
+bool Database::IsWal() {
+  Statement pragma;
+  if (!pragma.Prepare(*this, "PRAGMA journal_mode") ||
+      pragma.Step() != Statement::StepResult::kRow) {
+    return false;
+  }
+  const char* mode = pragma.ColumnText(0);
+  return mode != nullptr && sqlite3_stricmp(mode, "wal") == 0;
+}
+
 bool Database::InTransaction() const { return sqlite3_get_autocommit(db_) == 0; }
 
 void Database::Close() {
   if (db_ != nullptr) {
     // Nothing of ours stays unfinalized (sqlite3_get_table and sqlite3_exec finish
-    // their statements), so the close cannot be refused.
+    // their statements, a Statement dies before its connection), so the close cannot
+    // be refused.
     sqlite3_close(db_);
     db_ = nullptr;
   }
 }
+
+// ---- Statement
+
+Statement::Statement(Statement&& other) noexcept : stmt_(std::exchange(other.stmt_, nullptr)) {}
+
+Statement& Statement::operator=(Statement&& other) noexcept {
+  if (this != &other) {
+    sqlite3_finalize(stmt_);
+    stmt_ = std::exchange(other.stmt_, nullptr);
+  }
+  return *this;
+}
+
+Statement::~Statement() { sqlite3_finalize(stmt_); }
+
+bool Statement::Prepare(Database& db, const std::string& sql) {
+  sqlite3_finalize(stmt_);
+  stmt_ = nullptr;
+  const int result = sqlite3_prepare_v3(db.handle(), sql.c_str(), static_cast<int>(sql.size()),
+                                        SQLITE_PREPARE_PERSISTENT, &stmt_, nullptr);
+  if (!Succeeded(result)) {
+    sqlite3_finalize(stmt_);
+    stmt_ = nullptr;
+    return false;
+  }
+  return stmt_ != nullptr;
+}
+
+Statement::StepResult Statement::Step() {
+  switch (sqlite3_step(stmt_) & 0xff) {
+    case SQLITE_ROW:
+      return StepResult::kRow;
+    case SQLITE_DONE:
+      return StepResult::kDone;
+    case SQLITE_BUSY:
+    case SQLITE_LOCKED:
+      return StepResult::kLocked;
+    default:
+      return StepResult::kFailed;
+  }
+}
+
+void Statement::Reset() {
+  sqlite3_reset(stmt_);
+  sqlite3_clear_bindings(stmt_);
+}
+
+void Statement::BindInt64(int index, int64_t value) { sqlite3_bind_int64(stmt_, index, value); }
+
+const char* Statement::ColumnText(int column) const {
+  return reinterpret_cast<const char*>(sqlite3_column_text(stmt_, column));
+}
+
+int64_t Statement::ColumnInt64(int column) const { return sqlite3_column_int64(stmt_, column); }
+
+int Statement::ColumnCount() const { return sqlite3_column_count(stmt_); }
 
 // ---- SqlText
 

@@ -9,8 +9,10 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 struct sqlite3;
+struct sqlite3_stmt;
 
 namespace sqlite_access {
 
@@ -30,10 +32,12 @@ class Database {
   // gives false, and a handle
   // SQLite returned with its failure is closed at once. The path reaches SQLite as
   // UTF-8 (platform::PathForSqlite). A connection held before is closed first.
+  // A file that another program holds open without sharing it (platform::FileInUse)
+  // is not opened either; then *in_use (when given) is set, else cleared.
   // The connection does at most kWorkBudget steps of SQLite's virtual machine in
   // all; past that every statement fails (interrupted), so that no database can
   // keep a scan or a clean busy without end.
-  bool OpenExisting(const std::wstring& path);
+  bool OpenExisting(const std::wstring& path, bool* in_use = nullptr);
 
   // Steps of SQLite's virtual machine one connection may take: about a hundred
   // times what the largest browser databases need.
@@ -50,6 +54,24 @@ class Database {
 
   // True once the connection has used up its budget of work.
   bool Exhausted() const { return work_left_ < 0; }
+
+  // True when the last call on the connection failed because another connection
+  // holds a lock on the database (SQLITE_BUSY or SQLITE_LOCKED).
+  // REQUIRES: is_open().
+  bool LastFailureWasLock() const;
+
+  // PRAGMA user_version; 0 when it cannot be read.
+  // REQUIRES: is_open().
+  int UserVersion();
+
+  // The names of the columns of `table`, in their order, as PRAGMA table_info gives
+  // them (their letter case kept); empty for a missing table.
+  // REQUIRES: is_open().
+  std::vector<std::string> Columns(const std::string& table);
+
+  // True when the database is in WAL mode.
+  // REQUIRES: is_open().
+  bool IsWal();
 
   // The rows that the last successful INSERT, UPDATE or DELETE changed (triggers'
   // changes not included).
@@ -75,6 +97,44 @@ class Database {
 
   sqlite3* db_ = nullptr;
   int64_t work_left_ = kWorkBudget;
+};
+
+// A prepared statement (sqlite3_prepare_v3), finalized on destruction.
+// REQUIRES: destroyed before the Database it was prepared on is closed.
+class Statement {
+ public:
+  enum class StepResult { kRow, kDone, kLocked, kFailed };
+
+  Statement() = default;
+  Statement(Statement&& other) noexcept;
+  // Finalizes the statement held before.
+  Statement& operator=(Statement&& other) noexcept;
+  Statement(const Statement&) = delete;
+  Statement& operator=(const Statement&) = delete;
+  ~Statement();
+
+  // Prepares the one statement `sql` (marked persistent: it is stepped many times).
+  // False when it does not compile (see Database::LastFailureWasLock for why).
+  // REQUIRES: db.is_open().
+  bool Prepare(Database& db, const std::string& sql);
+  bool is_prepared() const { return stmt_ != nullptr; }
+
+  // sqlite3_step: a row, the end, a lock held by another connection, or another
+  // failure.
+  StepResult Step();
+  // Makes the statement ready to run again, its parameters cleared.
+  void Reset();
+  void BindInt64(int index, int64_t value);
+
+  // The column of the current row as SQLite's text, null for SQL NULL; valid until
+  // the next Step or Reset.
+  const char* ColumnText(int column) const;
+  int64_t ColumnInt64(int column) const;
+  // The columns of its result rows.
+  int ColumnCount() const;
+
+ private:
+  sqlite3_stmt* stmt_ = nullptr;
 };
 
 // The text of sqlite3_mprintf.
