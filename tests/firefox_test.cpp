@@ -111,6 +111,23 @@ TEST_F(Firefox, ProfilesAreVisitedInNumberOrderAndAbsolutePathsStandAlone) {
   EXPECT_EQ(cookies_[1].m_strName, L"second");
 }
 
+TEST_F(Firefox, UnicodeProfileNamesAndTheStorePackageAreFound) {
+  const std::string store_firefox =
+      "AppData/Local/Packages/Mozilla.Firefox_n80bbvh6b1yt2/LocalCache/Roaming/Mozilla/Firefox/";
+  profile_.Write(std::string(kFirefox) + "profiles.ini",
+                 "[Profile0]\nName=Zo\xC3\xAB\nIsRelative=1\nPath=Profiles/k7k7.Zo\xC3\xAB\n");
+  profile_.Write(std::string(kFirefox) + "Profiles/k7k7.Zo\xC3\xAB/cookies.txt",
+                 CookieLine(".tracker.com", "roaming"));
+  profile_.Write(store_firefox + "profiles.ini",
+                 "[Profile0]\nName=default\nIsRelative=1\nPath=Profiles/s.default\n");
+  profile_.Write(store_firefox + "Profiles/s.default/cookies.txt", CookieLine(".ads.net", "store"));
+  ASSERT_EQ(ScanCookies(), 2);
+  EXPECT_EQ(cookies_[0].m_strName, L"roaming");
+  EXPECT_EQ(cookies_[1].m_strName, L"store");
+  EXPECT_EQ(CleanCookies(), 2);
+  EXPECT_EQ(ScanCookies(), 0);
+}
+
 TEST_F(Firefox, NoProfileListOrNoPathInProfileZeroFindsNothing) {
   const struct {
     const char* what;

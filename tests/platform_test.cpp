@@ -230,6 +230,33 @@ TEST(IniFiles, ReadsStringsAndNumbers) {
   EXPECT_EQ(platform::IniFile(tree.Path("missing.ini")).ReadInt(L"Profile0", L"Path", 7), 7);
 }
 
+TEST(IniFiles, Utf8ListsFallBackToTheAnsiCodePagePerLine) {
+  const struct {
+    const char* what;
+    std::string bytes;  // the file's first bytes, then the line of Path=
+    platform::IniEncoding encoding;
+    std::wstring path;
+  } cases[] = {
+      {"UTF-8 as UTF-8", "Path=Profiles/k7k7.Zo\xC3\xAB", platform::IniEncoding::kUtf8,
+       L"Profiles/k7k7.Zo\u00eb"},
+      {"UTF-8 after a BOM", "\xEF\xBB\xBF[Profile0]\nPath=Zo\xC3\xAB", platform::IniEncoding::kUtf8,
+       L"Zo\u00eb"},
+      {"a Windows-1252 line in a UTF-8 list", "Path=Zo\xEB", platform::IniEncoding::kUtf8, L"Zo\u00eb"},
+      {"an overlong form is not UTF-8", "Path=\xC1\xBF", platform::IniEncoding::kUtf8,
+       L"\u00c1\u00bf"},
+      {"UTF-8 in an ANSI file", "Path=Zo\xC3\xAB", platform::IniEncoding::kAnsi, L"Zo\u00c3\u00ab"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    TempTree tree;
+    const bool has_section = c.bytes.find('[') != std::string::npos;
+    tree.Write("profiles.ini", (has_section ? "" : "[Profile0]\n") + c.bytes + "\nIsRelative=1\n");
+    const platform::IniFile file(tree.Path("profiles.ini"), c.encoding);
+    EXPECT_EQ(file.ReadString(L"Profile0", L"Path", L""), c.path);
+    EXPECT_EQ(file.ReadInt(L"Profile0", L"IsRelative", 7), 1);
+  }
+}
+
 TEST(Time, FileTimeToSystemTime) {
   platform::SystemTime st;
   // 2010-05-12 13:45:12.250 UTC

@@ -85,17 +85,27 @@ RegKey& RegKey::operator=(RegKey&& other) noexcept {
 
 RegKey::~RegKey() { Close(); }
 
-IniFile::IniFile(const std::wstring& path) {
+IniFile::IniFile(const std::wstring& path, IniEncoding encoding) {
   std::string bytes;
   if (!ReadWholeFile(path, &bytes, kMaxIniBytes)) return;
-  const std::wstring text = WideFromAnsi(bytes);
+  static const char kUtf8Bom[] = "\xEF\xBB\xBF";
+  if (encoding == IniEncoding::kUtf8 && bytes.compare(0, 3, kUtf8Bom) == 0) bytes.erase(0, 3);
   std::wstring section;  // case-folded
   size_t pos = 0;
-  while (pos <= text.size()) {
-    size_t end = text.find(L'\n', pos);
-    if (end == std::wstring::npos) end = text.size();
-    const std::wstring line = TrimIni(text.substr(pos, end - pos));
+  while (pos <= bytes.size()) {
+    size_t end = bytes.find('\n', pos);
+    if (end == std::string::npos) end = bytes.size();
+    const std::string raw = bytes.substr(pos, end - pos);
     pos = end + 1;
+    std::wstring decoded;
+    if (encoding == IniEncoding::kUtf8) {
+      decoded = WideFromUtf8(raw);
+      // Valid UTF-8 and only that comes back byte for byte.
+      if (Utf8FromWide(decoded) != raw) decoded = WideFromAnsi(raw);
+    } else {
+      decoded = WideFromAnsi(raw);
+    }
+    const std::wstring line = TrimIni(decoded);
     if (line.empty() || line[0] == L';') continue;
     if (line[0] == L'[') {
       const size_t close = line.find(L']');

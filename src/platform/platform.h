@@ -234,16 +234,23 @@ void SetRegistryTestRoot(const std::wstring& root);
 // The most an INI file may hold; a larger one reads as empty.
 inline constexpr size_t kMaxIniBytes = size_t{4} << 20;
 
+// How the bytes of an INI file are text.
+enum class IniEncoding {
+  kAnsi,  // the ANSI code page, as GetPrivateProfileStringW reads a file without BOM
+  kUtf8,  // UTF-8 (a BOM at the start skipped), each line that is not valid UTF-8
+          // read with the ANSI code page instead
+};
+
 // An INI file read and parsed once, then looked up as GetPrivateProfileStringW and
 // GetPrivateProfileIntW look one up: sections and keys without regard to case, the
-// first occurrence of a key counting; the file decoded with the ANSI code page;
-// surrounding blanks and one pair of quotes cut; lines starting with ";" skipped.
-// A lookup costs one search of a map, however long the file.
+// first occurrence of a key counting; surrounding blanks and one pair of quotes
+// cut; lines starting with ";" skipped. A lookup costs one search of a map, however
+// long the file.
 class IniFile {
  public:
   // A missing or unreadable file, one File::OpenForRead refuses or one larger than
   // kMaxIniBytes reads as empty.
-  explicit IniFile(const std::wstring& path);
+  explicit IniFile(const std::wstring& path, IniEncoding encoding = IniEncoding::kAnsi);
 
   std::wstring ReadString(const std::wstring& section, const std::wstring& key,
                           const std::wstring& default_value) const;

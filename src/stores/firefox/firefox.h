@@ -11,13 +11,15 @@
 #include "model/cookie.h"
 #include "model/filter.h"
 
-// The profile folders named by "profiles.ini" in the Firefox folder (application
-// data + "\Mozilla\Firefox\"): sections "Profile0", "Profile1", ... up to the first
-// one without a "Path"; a "Path" with "IsRelative" not 0 follows the Firefox folder,
+// The profile folders named by "profiles.ini" (UTF-8; a line that is not valid
+// UTF-8 is read with the ANSI code page) in the Firefox folder (application data +
+// "\Mozilla\Firefox\"), then in that of Firefox from the Microsoft Store (local
+// application data + "\Packages\Mozilla.Firefox_n80bbvh6b1yt2\LocalCache" +
+// "\Roaming\Mozilla\Firefox\"): sections "Profile0", "Profile1", ... up to the first one
+// without a "Path"; a "Path" with "IsRelative" not 0 follows the Firefox folder,
 // forward slashes and all. A path with a component that is not a Windows name, a
 // relative one that begins like an absolute one, and a folder that is a link are
-// left out. Empty when there is no application-data folder or no
-// list.
+// left out. Empty when there is no such folder or no list.
 std::vector<std::wstring> FirefoxProfileFolders();
 
 // The name a held database's profile is reported by: its folder's last component.

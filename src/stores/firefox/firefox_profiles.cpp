@@ -5,13 +5,13 @@
 #include "platform/platform.h"
 #include "stores/firefox/firefox.h"
 
-std::vector<std::wstring> FirefoxProfileFolders() {
-  std::vector<std::wstring> folders;
-  std::wstring app_data;
-  if (!platform::GetKnownFolder(platform::KnownFolder::AppData, &app_data)) return folders;
-  const std::wstring firefox = app_data + L"\\Mozilla\\Firefox\\";
-  // Read once: every lookup below is a search of what was read.
-  const platform::IniFile list(firefox + L"profiles.ini");
+namespace {
+
+// The profiles that the list in `firefox` (a Firefox folder, ending in "\\") names.
+void AddProfilesListedIn(const std::wstring& firefox, std::vector<std::wstring>* folders) {
+  // Read once: every lookup below is a search of what was read. Firefox writes the
+  // list in UTF-8.
+  const platform::IniFile list(firefox + L"profiles.ini", platform::IniEncoding::kUtf8);
   for (int n = 0;; ++n) {
     const std::wstring section = L"Profile" + std::to_wstring(n);
     const std::wstring path = list.ReadString(section, L"Path", L"");
@@ -21,7 +21,25 @@ std::vector<std::wstring> FirefoxProfileFolders() {
     // folder that is not a link.
     if (!platform::IsWindowsPath(path, relative)) continue;
     const std::wstring folder = relative ? firefox + path : path;
-    if (!platform::IsLinkOrReparsePoint(folder)) folders.push_back(folder);
+    if (!platform::IsLinkOrReparsePoint(folder)) folders->push_back(folder);
+  }
+}
+
+}  // namespace
+
+std::vector<std::wstring> FirefoxProfileFolders() {
+  std::vector<std::wstring> folders;
+  std::wstring app_data;
+  if (platform::GetKnownFolder(platform::KnownFolder::AppData, &app_data)) {
+    AddProfilesListedIn(app_data + L"\\Mozilla\\Firefox\\", &folders);
+  }
+  // Firefox from the Microsoft Store keeps its application data in its package.
+  std::wstring local_app_data;
+  if (platform::GetKnownFolder(platform::KnownFolder::LocalAppData, &local_app_data)) {
+    AddProfilesListedIn(local_app_data +
+                            L"\\Packages\\Mozilla.Firefox_n80bbvh6b1yt2\\LocalCache\\Roaming\\"
+                            L"Mozilla\\Firefox\\",
+                        &folders);
   }
   return folders;
 }
