@@ -87,6 +87,8 @@ int ProcessSafariDatabases(const std::wstring& folder, const CCookieFilter& filt
   }
   if (!clean || evil_rows.empty()) return count;
 
+  // Deleted rows are overwritten, not merely unlinked.
+  index.Execute("PRAGMA secure_delete=ON");
   if (!index.Execute("BEGIN IMMEDIATE")) return 0;
   std::map<std::wstring, int> deleted;  // origin -> rows deleted
   for (const Row& row : evil_rows) {
@@ -99,6 +101,7 @@ int ProcessSafariDatabases(const std::wstring& folder, const CCookieFilter& filt
     if (index.InTransaction()) index.Execute("ROLLBACK");
     return 0;
   }
+  if (index.IsWal()) index.Execute("PRAGMA wal_checkpoint(TRUNCATE)");
   // Only now are the rows gone for good, so their folders may go too.
   for (const auto& [origin, rows] : deleted) {
     if (IsOriginFolder(folder, origin) && platform::DirectoryExists(folder + origin) &&
