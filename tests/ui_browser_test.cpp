@@ -96,7 +96,9 @@ TEST(IsBrowserRunning, WindowClassExecutableAndFolderMatchWithoutRegardToCase) {
 TEST(IsBrowserRunning, NothingRunningIsNotRunning) {
   for (const BrowserInfo& browser : Browsers()) {
     const BrowserProcessNames* names = ui::FindBrowserProcess(browser.id);
-    if (names != nullptr) EXPECT_FALSE(ui::IsBrowserRunning(*names)) << browser.console_name;
+    if (names != nullptr) {
+      EXPECT_FALSE(ui::IsBrowserRunning(*names)) << browser.console_name;
+    }
   }
 }
 
@@ -131,7 +133,9 @@ TEST(IsBrowserRunning, EveryBrowserButFlashIsAskedAbout) {
   for (const BrowserInfo& browser : Browsers()) {
     const BrowserProcessNames* names = ui::FindBrowserProcess(browser.id);
     EXPECT_EQ(names == nullptr, browser.id == Browser::kFlash) << browser.console_name;
-    if (names != nullptr) EXPECT_EQ(names, &browser.process) << browser.console_name;
+    if (names != nullptr) {
+      EXPECT_EQ(names, &browser.process) << browser.console_name;
+    }
   }
 }
 
