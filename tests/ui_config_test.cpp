@@ -239,8 +239,6 @@ TEST_F(OptionsDialog, TemplatePlacesTheControls) {
       {IDC_PROCESS_VIVALDI, 264, 172, 66, 18, L"Clean Vivaldi cookies"},
       {IDC_PROCESS_OPERA, 264, 194, 66, 18, L"Clean Opera cookies"},
       {IDC_PROCESS_CHROMIUM, 264, 216, 66, 18, L"Clean Chromium cookies"},
-      {IDC_ICON_IE, 234, 18, 20, 20, L""},
-      {IDC_ICON_CHROMIUM, 234, 216, 20, 20, L""},
       {IDC_MORE_INFO, 114, 244, 50, 14, L"&More info..."},
       {IDC_DEFAULTS, 168, 244, 50, 14, L"&Defaults"},
       {IDOK, 222, 244, 50, 14, L"OK"},
