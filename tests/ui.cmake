@@ -15,9 +15,10 @@ if(WIN32)
     ui_intro_test.cpp
     ui_program_test.cpp
     ${TS_DIALOG_RESOURCES}
-    LIBS ts_ui version)
-  # The resource tests read the program of the same build.
-  add_dependencies(ui_tests ui_window_host trackscrub)
+    LIBS ts_ui ts_sqlite_testsupport version)
+  # The resource tests read the program of the same build; the automatic run's
+  # tests hold databases with the lock helper.
+  add_dependencies(ui_tests ui_window_host trackscrub sqlite_lock_holder)
   # The main window's version check asks a throw-away server on 127.0.0.1.
   find_program(TS_PYTHON3 python3 REQUIRED)
   set_target_properties(ui_tests PROPERTIES CROSSCOMPILING_EMULATOR

@@ -5,7 +5,12 @@
 
 #include <gtest/gtest.h>
 
+#include <memory>
+#include <string>
+#include <vector>
+
 #include "app/settings.h"
+#include "sqlite_support.h"
 #include "ui/fake_dlg.h"
 #include "ui/system_calls.h"
 #include "ui/dpi.h"
@@ -97,6 +102,56 @@ TEST_F(AutomaticRun, RemovalsAreReportedByIconAndBalloon) {
   EXPECT_STREQ(balloon.szInfoTitle, L"Trackscrub");
   EXPECT_EQ(balloon.uTimeout, 30u);
   EXPECT_EQ(balloon.dwInfoFlags, static_cast<DWORD>(NIIF_INFO));
+}
+
+// A running browser of the Chromium family: its profile's cookie database, locked
+// by another process as the browser locks it.
+std::unique_ptr<LockHolder> HoldCookies(const TempProfile& profile, const std::string& user_data) {
+  const std::string folder =
+      std::string(TempProfile::kLocalAppData) + "/" + user_data + "/Default/Network";
+  profile.MakeDir(folder);
+  const std::wstring path = profile.Path(folder + "/Cookies");
+  if (!profile.Exists(folder + "/Cookies")) TestDb(path).Exec(kChromeSchemaCurrent);
+  return std::make_unique<LockHolder>(
+      path, "PRAGMA locking_mode=EXCLUSIVE; BEGIN EXCLUSIVE; COMMIT;", profile);
+}
+
+TEST_F(AutomaticRun, BalloonNamesTheRunningBrowsersThatKeptTheirCookies) {
+  struct Case {
+    int removed;
+    std::vector<const char*> running;  // user data folders below Local AppData
+    const wchar_t* info;
+  };
+  const Case cases[] = {
+      {5, {"Microsoft/Edge/User Data"},
+       L"5 evil cookies have been removed.\nMicrosoft Edge is running; close it to clean its "
+       L"cookies.\nClick here for options."},
+      // Nothing removed: the balloon still says which browser to close.
+      {0, {"Microsoft/Edge/User Data"},
+       L"Microsoft Edge is running; close it to clean its cookies.\nClick here for options."},
+      // The lines that do not fit the balloon's 255 characters are left out whole.
+      {0,
+       {"Chromium/User Data", "Google/Chrome/User Data", "Microsoft/Edge/User Data",
+        "BraveSoftware/Brave-Browser/User Data", "Vivaldi/User Data"},
+       L"Google Chrome is running; close it to clean its cookies.\nMicrosoft Edge is running; "
+       L"close it to clean its cookies.\nBrave is running; close it to clean its cookies.\n"
+       L"Vivaldi is running; close it to clean its cookies.\nClick here for options."},
+  };
+  for (const Case& c : cases) {
+    std::vector<std::unique_ptr<LockHolder>> locks;
+    for (const char* user_data : c.running) {
+      locks.push_back(HoldCookies(profile_, user_data));
+      ASSERT_TRUE(locks.back()->holding()) << user_data;
+    }
+    if (c.removed > 0) WriteIECookies("a.txt", c.removed, "tracker.com/");
+    SetLastCleanSecondsAgo(15 * kDay);
+    notify_calls_.clear();
+    Start();
+    EXPECT_FALSE(run_.ended());
+    ASSERT_EQ(Calls(NIM_MODIFY), 1u);
+    EXPECT_STREQ(notify_calls_.back().second.szInfo, c.info);
+    run_.Destroy();
+  }
 }
 
 TEST_F(AutomaticRun, BalloonTimeoutOrCloseEndsTheRun) {

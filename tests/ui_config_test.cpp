@@ -3,6 +3,9 @@
 
 #include <gtest/gtest.h>
 
+#include <iterator>
+#include <set>
+
 #include "app/settings.h"
 #include "res/resource.h"
 #include "ui/config_dlg.h"
@@ -34,21 +37,30 @@ class OptionsDialog : public UiTest {
   CConfigDlg dialog_;
 };
 
-constexpr int kSwitchBoxes[] = {IDC_PROCESS_IE, IDC_PROCESS_FIREFOX, IDC_PROCESS_CHROME,
-                                IDC_PROCESS_SAFARI, IDC_PROCESS_FLASH};
-const wchar_t* const kSwitchValues[] = {BrowserOf(Browser::kIE).switch_name, BrowserOf(Browser::kFirefox).switch_name, BrowserOf(Browser::kChrome).switch_name,
-                                        BrowserOf(Browser::kSafari).switch_name, BrowserOf(Browser::kFlash).switch_name};
+constexpr int kSwitchBoxes[] = {IDC_PROCESS_IE,      IDC_PROCESS_FIREFOX, IDC_PROCESS_CHROME,
+                                IDC_PROCESS_SAFARI,  IDC_PROCESS_FLASH,   IDC_PROCESS_EDGE,
+                                IDC_PROCESS_BRAVE,   IDC_PROCESS_VIVALDI, IDC_PROCESS_OPERA,
+                                IDC_PROCESS_CHROMIUM};
+const wchar_t* const kSwitchValues[] = {
+    BrowserOf(Browser::kIE).switch_name,      BrowserOf(Browser::kFirefox).switch_name,
+    BrowserOf(Browser::kChrome).switch_name,  BrowserOf(Browser::kSafari).switch_name,
+    BrowserOf(Browser::kFlash).switch_name,   BrowserOf(Browser::kEdge).switch_name,
+    BrowserOf(Browser::kBrave).switch_name,   BrowserOf(Browser::kVivaldi).switch_name,
+    BrowserOf(Browser::kOpera).switch_name,   BrowserOf(Browser::kChromium).switch_name};
 
 TEST_F(OptionsDialog, ShowsTheFilterOnePatternPerLineAndTheSwitches) {
   CtrackscrubApp::SetRegString(kValueFilter, L"*.a.com\n*.b.+\n");
   CtrackscrubApp::SetRegDWORD(BrowserOf(Browser::kFirefox).switch_name, 0);
   CtrackscrubApp::SetRegDWORD(BrowserOf(Browser::kFlash).switch_name, 7);
+  CtrackscrubApp::SetRegDWORD(BrowserOf(Browser::kVivaldi).switch_name, 0);
   const HWND window = Open();
   EXPECT_EQ(WindowText(window), L"Configuration");
   EXPECT_EQ(Filter(), L"*.a.com\r\n*.b.+\r\n");
   EXPECT_TRUE(dialog_.IsChecked(IDC_PROCESS_IE));
   EXPECT_FALSE(dialog_.IsChecked(IDC_PROCESS_FIREFOX));
   EXPECT_TRUE(dialog_.IsChecked(IDC_PROCESS_FLASH));
+  EXPECT_FALSE(dialog_.IsChecked(IDC_PROCESS_VIVALDI));
+  EXPECT_TRUE(dialog_.IsChecked(IDC_PROCESS_CHROMIUM));
   EXPECT_EQ(GetFocus(), GetDlgItem(window, IDC_FILTER));
 }
 
@@ -57,12 +69,13 @@ TEST_F(OptionsDialog, OkStoresTheFilterWithLineFeedsAndEverySwitch) {
   SetDlgItemTextW(window, IDC_FILTER, L"*.x.com\r\n\r\n# note\r\n*.y.net");
   Click(window, IDC_PROCESS_CHROME);
   Click(window, IDC_PROCESS_SAFARI);
+  Click(window, IDC_PROCESS_OPERA);
   Click(window, IDOK);
   EXPECT_TRUE(dialog_.ended());
   EXPECT_EQ(dialog_.result(), IDOK);
   EXPECT_EQ(CtrackscrubApp::GetRegString(kValueFilter, L"?"), L"*.x.com\n\n# note\n*.y.net");
-  const uint32_t expected[] = {1, 1, 0, 0, 1};
-  for (int i = 0; i < 5; ++i) {
+  const uint32_t expected[] = {1, 1, 0, 0, 1, 1, 1, 1, 0, 1};
+  for (size_t i = 0; i < std::size(kSwitchValues); ++i) {
     EXPECT_EQ(CtrackscrubApp::GetRegDWORD(kSwitchValues[i], 99), expected[i]) << i;
   }
 }
@@ -134,12 +147,13 @@ TEST_F(OptionsDialog, EnlargingMovesAndGrowsTheAnchoredControls) {
     RECT rect;
   };
   const int ids[] = {IDC_FILTER, IDC_FILTER_HELP, IDC_MORE_INFO, IDC_DEFAULTS, IDOK, IDCANCEL,
-                     IDC_ICON_IE, IDC_PROCESS_IE, IDC_ICON_FLASH, IDC_PROCESS_FLASH};
+                     IDC_ICON_IE, IDC_PROCESS_IE, IDC_ICON_FLASH, IDC_PROCESS_FLASH,
+                     IDC_ICON_CHROMIUM, IDC_PROCESS_CHROMIUM};
   std::vector<Before> before;
   for (const int id : ids) before.push_back({id, ControlRect(window, id)});
-  Grow(100, 60);
+  Grow(100, 40);
   Grow(-40, -20);  // relative to the previous size, so the changes add up
-  const int dx = 60, dy = 40;
+  const int dx = 60, dy = 20;
   for (const Before& b : before) {
     const RECT now = ControlRect(window, b.id);
     RECT want = b.rect;
@@ -214,17 +228,22 @@ TEST_F(OptionsDialog, TemplatePlacesTheControls) {
     const wchar_t* text;
   };
   const Placed table[] = {
-      {IDC_FILTER, 6, 18, 216, 90, nullptr},
+      {IDC_FILTER, 6, 18, 216, 166, nullptr},
       {IDC_PROCESS_IE, 264, 18, 66, 18, L"Clean Internet Explorer cookies"},
-      {IDC_PROCESS_FIREFOX, 264, 42, 66, 18, L"Clean Firefox cookies"},
-      {IDC_PROCESS_CHROME, 264, 66, 66, 18, L"Clean Google Chrome cookies"},
-      {IDC_PROCESS_SAFARI, 264, 90, 66, 18, L"Clean Safari cookies"},
-      {IDC_PROCESS_FLASH, 264, 114, 66, 18, L"Clean Flash local storage"},
-      {IDC_MORE_INFO, 114, 168, 50, 14, L"&More info..."},
-      {IDC_DEFAULTS, 168, 168, 50, 14, L"&Defaults"},
-      {IDOK, 222, 168, 50, 14, L"OK"},
-      {IDCANCEL, 276, 168, 50, 14, L"Cancel"},
-      {IDC_FILTER_HELP, 6, 114, 216, 48,
+      {IDC_PROCESS_FIREFOX, 264, 40, 66, 18, L"Clean Firefox cookies"},
+      {IDC_PROCESS_CHROME, 264, 62, 66, 18, L"Clean Google Chrome cookies"},
+      {IDC_PROCESS_SAFARI, 264, 84, 66, 18, L"Clean Safari cookies"},
+      {IDC_PROCESS_FLASH, 264, 106, 66, 18, L"Clean Flash local storage"},
+      {IDC_PROCESS_EDGE, 264, 128, 66, 18, L"Clean Microsoft Edge cookies"},
+      {IDC_PROCESS_BRAVE, 264, 150, 66, 18, L"Clean Brave cookies"},
+      {IDC_PROCESS_VIVALDI, 264, 172, 66, 18, L"Clean Vivaldi cookies"},
+      {IDC_PROCESS_OPERA, 264, 194, 66, 18, L"Clean Opera cookies"},
+      {IDC_PROCESS_CHROMIUM, 264, 216, 66, 18, L"Clean Chromium cookies"},
+      {IDC_MORE_INFO, 114, 244, 50, 14, L"&More info..."},
+      {IDC_DEFAULTS, 168, 244, 50, 14, L"&Defaults"},
+      {IDOK, 222, 244, 50, 14, L"OK"},
+      {IDCANCEL, 276, 244, 50, 14, L"Cancel"},
+      {IDC_FILTER_HELP, 6, 190, 216, 48,
        L"Cookies will be considered evil if the originating website matches one of the strings "
        L"above.\n\nThe * character acts as a wildcard and matches everything, the + character "
        L"matches everything with the exception of a period."},
@@ -241,11 +260,15 @@ TEST_F(OptionsDialog, TemplatePlacesTheControls) {
     }
   }
   // Template order is the tab order.
-  const int order[] = {IDC_FILTER,    IDC_PROCESS_IE,  IDC_PROCESS_FIREFOX, IDC_PROCESS_CHROME,
-                       IDC_PROCESS_SAFARI, IDC_PROCESS_FLASH, IDC_MORE_INFO, IDC_DEFAULTS,
-                       IDOK,          IDCANCEL,        IDC_STATIC,       IDC_FILTER_HELP,
-                       IDC_ICON_IE,   IDC_ICON_FIREFOX, IDC_ICON_CHROME, IDC_ICON_SAFARI,
-                       IDC_ICON_FLASH};
+  const int order[] = {IDC_FILTER,        IDC_PROCESS_IE,      IDC_PROCESS_FIREFOX,
+                       IDC_PROCESS_CHROME, IDC_PROCESS_SAFARI,  IDC_PROCESS_FLASH,
+                       IDC_PROCESS_EDGE,  IDC_PROCESS_BRAVE,   IDC_PROCESS_VIVALDI,
+                       IDC_PROCESS_OPERA, IDC_PROCESS_CHROMIUM, IDC_MORE_INFO,
+                       IDC_DEFAULTS,      IDOK,                IDCANCEL,
+                       IDC_STATIC,        IDC_FILTER_HELP,     IDC_ICON_IE,
+                       IDC_ICON_FIREFOX,  IDC_ICON_CHROME,     IDC_ICON_SAFARI,
+                       IDC_ICON_FLASH,    IDC_ICON_EDGE,       IDC_ICON_BRAVE,
+                       IDC_ICON_VIVALDI,  IDC_ICON_OPERA,      IDC_ICON_CHROMIUM};
   HWND child = GetWindow(window, GW_CHILD);
   for (const int id : order) {
     ASSERT_NE(child, nullptr);
@@ -253,6 +276,12 @@ TEST_F(OptionsDialog, TemplatePlacesTheControls) {
     child = GetWindow(child, GW_HWNDNEXT);
   }
   EXPECT_EQ(child, nullptr);
+  // The rows' IDs, made at run time, are the dialog's own.
+  std::set<int> ids;
+  for (HWND c = GetWindow(window, GW_CHILD); c != nullptr; c = GetWindow(c, GW_HWNDNEXT)) {
+    const int id = GetDlgCtrlID(c);
+    EXPECT_TRUE(id == IDC_STATIC || ids.insert(id).second) << "control " << id << " twice";
+  }
 }
 
 }  // namespace

@@ -4,6 +4,9 @@
 
 #include <gtest/gtest.h>
 
+#include <iterator>
+#include <utility>
+
 #include "model/cookie.h"
 #include "scan/scanner.h"
 #include "res/resource.h"
@@ -76,7 +79,7 @@ TEST_F(DetailsDialog, ColumnsAndImages) {
   }
   const HIMAGELIST images = reinterpret_cast<HIMAGELIST>(SendMessageW(list_, LVM_GETIMAGELIST, LVSIL_SMALL, 0));
   ASSERT_NE(images, nullptr);
-  EXPECT_EQ(ImageList_GetImageCount(images), 5);
+  EXPECT_EQ(ImageList_GetImageCount(images), static_cast<int>(Browsers().size()));
   EXPECT_EQ(WindowText(dialog_.hwnd()), L"Trackscrub");
   EXPECT_NE(GetWindowLongW(dialog_.hwnd(), GWL_EXSTYLE) & WS_EX_APPWINDOW, 0);
   EXPECT_NE(GetWindowLongW(dialog_.hwnd(), GWL_STYLE) & WS_THICKFRAME, 0);
@@ -123,6 +126,14 @@ TEST_F(DetailsDialog, GroupsStandInTheirOrderEachKeepingItsOwn) {
   lists.firefox_cookies = {Made<CFirefoxCookie>(L".f.tracker.com", L"fc")};
   lists.firefox_userdata = {Made<CFirefoxUserdata>(L"f.tracker.com", L"fu1"),
                             Made<CFirefoxUserdata>(L"f.tracker.com", L"fu2")};
+  // The Chromium family's one store: each item goes to its own browser's group.
+  for (const auto& [name, browser] : {std::pair{L"e1", Browser::kEdge},
+                                      std::pair{L"cx", Browser::kChrome},
+                                      std::pair{L"cm", Browser::kChromium},
+                                      std::pair{L"e2", Browser::kEdge}}) {
+    lists.chromium_cookies.push_back(Made<CChromiumCookie>(L"x.tracker.com", name));
+    lists.chromium_cookies.back().m_nBrowser = static_cast<int>(browser);
+  }
   dialog_.ShowItems(lists);
   struct Row {
     const wchar_t* name;
@@ -131,10 +142,11 @@ TEST_F(DetailsDialog, GroupsStandInTheirOrderEachKeepingItsOwn) {
   const Row expected[] = {
       {L"fu1", Browser::kFirefox}, {L"fu2", Browser::kFirefox}, {L"fc", Browser::kFirefox},
       {L"iu", Browser::kIE},       {L"ic1", Browser::kIE},      {L"ic2", Browser::kIE},
-      {L"cu", Browser::kChrome},   {L"cc", Browser::kChrome},   {L"su", Browser::kSafari},
-      {L"sc", Browser::kSafari},   {L"f1", Browser::kFlash}};
-  ASSERT_EQ(Rows(), 11);
-  for (int row = 0; row < 11; ++row) {
+      {L"cu", Browser::kChrome},   {L"cx", Browser::kChrome},   {L"cc", Browser::kChrome},
+      {L"su", Browser::kSafari},   {L"sc", Browser::kSafari},   {L"f1", Browser::kFlash},
+      {L"e1", Browser::kEdge},     {L"e2", Browser::kEdge},     {L"cm", Browser::kChromium}};
+  ASSERT_EQ(Rows(), static_cast<int>(std::size(expected)));
+  for (int row = 0; row < Rows(); ++row) {
     EXPECT_EQ(Cell(row, 3), expected[row].name) << row;
     EXPECT_EQ(Image(row), ImageOf(expected[row].browser)) << row;
   }

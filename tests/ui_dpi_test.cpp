@@ -62,6 +62,7 @@ const struct Size {
     {kDetails, "value column", 180, ColumnWidth, 4},
     {kDetails, "list icons", 16, ListIconSide, LVSIL_SMALL},
     {kOptions, "browser icons", 32, ShownIconSide, IDC_ICON_FLASH},
+    {kOptions, "last browser icon", 32, ShownIconSide, IDC_ICON_CHROMIUM},
 };
 
 // Every control's rectangle in the dialog's client coordinates (a drop-down list's

@@ -6,6 +6,7 @@
 
 #include <cstdlib>
 #include <cstring>
+#include <vector>
 
 #include "app/settings.h"
 #include "app/version.h"
@@ -86,13 +87,17 @@ TEST_F(MainWindow, BrowsersSwitchedOffAreNotScanned) {
   EXPECT_FALSE(Enabled(IDC_CLEAN_NOW));
 }
 
-CScanLists ListsWith(size_t ie, size_t firefox, size_t chrome, size_t safari, size_t flash) {
+CScanLists ListsWith(size_t ie, size_t firefox, size_t chrome, size_t safari, size_t flash,
+                     std::vector<Browser> held = {}) {
   CScanLists lists;
   lists.ie_cookies.resize(ie);
   lists.firefox_userdata.resize(firefox);
   lists.chrome_cookies.resize(chrome);
   lists.safari_userdata.resize(safari);
   lists.flash_cookies.resize(flash);
+  for (const Browser browser : held) {
+    lists.held.push_back({browser, HeldStore{L"Default", L"C:\\Cookies"}});
+  }
   return lists;
 }
 
@@ -115,6 +120,15 @@ TEST_F(MainWindow, SummaryWording) {
       {ListsWith(0, 0, 0, 6, 0),
        L"6 potentially evil cookies have been found on your computer: all of them are in Safari."},
       {ListsWith(0, 0, 0, 0, 0), L"No evil cookies have been found on your computer."},
+      // A running browser that held its database gets a paragraph of its own, once
+      // however many of its databases it held, in the order of the table of browsers.
+      {ListsWith(2, 0, 0, 0, 0, {Browser::kEdge, Browser::kEdge, Browser::kFirefox}),
+       L"2 potentially evil cookies have been found on your computer: all of them are in "
+       L"Internet Explorer.\n\nFirefox is running; close it to clean its cookies.\n\nMicrosoft "
+       L"Edge is running; close it to clean its cookies."},
+      {ListsWith(0, 0, 0, 0, 0, {Browser::kChromium}),
+       L"No evil cookies have been found on your computer.\n\nChromium is running; close it to "
+       L"clean its cookies."},
   };
   for (const Case& c : cases) {
     intro_.ShowSummary(c.lists);
@@ -147,9 +161,9 @@ TEST_F(MainWindow, WindowIsTheTemplateWithTheUpdateLinkHidden) {
     int id, x, y, cx, cy;
   };
   for (const Placed& p : {Placed{IDC_DETAILS, 282, 12, 50, 14}, Placed{IDC_CLEAN_NOW, 282, 32, 50, 14},
-                          Placed{IDOK, 282, 72, 50, 14}, Placed{IDC_AUTOSTART, 12, 152, 126, 10},
-                          Placed{IDC_SUMMARY, 48, 12, 216, 48}, Placed{IDC_SCHEDULE, 12, 170, 318, 8},
-                          Placed{IDC_UPDATE_LINK, 12, 186, 318, 8}, Placed{IDC_FOOTER, 6, 198, 324, 8}}) {
+                          Placed{IDOK, 282, 72, 50, 14}, Placed{IDC_AUTOSTART, 12, 200, 126, 10},
+                          Placed{IDC_SUMMARY, 48, 12, 216, 96}, Placed{IDC_SCHEDULE, 12, 218, 318, 8},
+                          Placed{IDC_UPDATE_LINK, 12, 234, 318, 8}, Placed{IDC_FOOTER, 6, 246, 324, 8}}) {
     const RECT want = DialogUnits(window, p.x, p.y, p.cx, p.cy);
     const RECT got = ControlRect(window, p.id);
     EXPECT_TRUE(EqualRect(&want, &got))
@@ -164,7 +178,7 @@ TEST_F(MainWindow, WindowIsTheTemplateWithTheUpdateLinkHidden) {
 TEST_F(MainWindow, CleanNowRemovesReportsRecordsAndRescans) {
   WriteIECookies("a.txt", 3, "tracker.com/");
   const HWND window = Open();
-  intro_.SetRunningTest([](const wchar_t*, const wchar_t*) { return false; });
+  intro_.SetRunningTest([](const BrowserProcessNames&) { return false; });
   Click(window, IDC_CLEAN_NOW);
   ASSERT_EQ(messages_.size(), 1u);
   EXPECT_EQ(messages_[0].text, L"3 cookies have been cleaned.");
@@ -180,9 +194,9 @@ TEST_F(MainWindow, RunningBrowserAnsweredNoIsSkippedButTheCleanIsRecorded) {
   WriteIECookies("a.txt", 2, "tracker.com/");
   const HWND window = Open();
   std::vector<std::wstring> asked;
-  intro_.SetRunningTest([&asked](const wchar_t* window_class, const wchar_t* executable) {
-    asked.push_back(std::wstring(window_class) + L"|" + executable);
-    return std::wstring(window_class) == L"IEFrame";
+  intro_.SetRunningTest([&asked](const BrowserProcessNames& names) {
+    asked.push_back(names.display_name);
+    return &names == &BrowserOf(Browser::kIE).process;
   });
   answers_ = {IDNO};
   Click(window, IDC_CLEAN_NOW);
@@ -195,17 +209,16 @@ TEST_F(MainWindow, RunningBrowserAnsweredNoIsSkippedButTheCleanIsRecorded) {
   EXPECT_NE(LastClean(), 0u);
   // Every browser but Flash is tested, in the order of the sequences.
   EXPECT_EQ(asked, (std::vector<std::wstring>{
-                       L"IEFrame|iexplore.exe", L"MozillaUIWindowClass|firefox.exe",
-                       L"Chrome_XPFrame|chrome.exe",
-                       L"{1C03B488-D53B-4a81-97F8-754559640193}|safari.exe"}));
+                       L"Internet Explorer", L"Mozilla Firefox", L"Google Chrome", L"Apple Safari",
+                       L"Microsoft Edge", L"Brave", L"Vivaldi", L"Opera", L"Chromium"}));
 }
 
 TEST_F(MainWindow, RunningBrowserAnsweredYesIsCleaned) {
   WriteIECookies("a.txt", 2, "tracker.com/");
   const HWND window = Open();
-  intro_.SetRunningTest([](const wchar_t* window_class, const wchar_t*) {
-    return std::wstring(window_class) == L"MozillaUIWindowClass" ||
-           std::wstring(window_class) == L"IEFrame";
+  intro_.SetRunningTest([](const BrowserProcessNames& names) {
+    return &names == &BrowserOf(Browser::kFirefox).process ||
+           &names == &BrowserOf(Browser::kIE).process;
   });
   answers_ = {IDYES, IDNO};
   Click(window, IDC_CLEAN_NOW);
@@ -218,7 +231,7 @@ TEST_F(MainWindow, RunningBrowserAnsweredYesIsCleaned) {
 TEST_F(MainWindow, DetailsCleanNowRunsTheMainWindowsClean) {
   WriteIECookies("a.txt", 2, "tracker.com/");
   const HWND window = Open();
-  intro_.SetRunningTest([](const wchar_t*, const wchar_t*) { return false; });
+  intro_.SetRunningTest([](const BrowserProcessNames&) { return false; });
   WhileDialogOpen(L"Trackscrub", [](HWND details) { Click(details, IDOK); },
                   [&] { Click(window, IDC_DETAILS); });
   ASSERT_EQ(messages_.size(), 1u);

@@ -89,7 +89,8 @@ TEST(ProgramResources, ManifestAsksForNoElevationCommonControlsSixAndPerMonitorD
             std::string::npos);
   EXPECT_NE(manifest.find(">PerMonitorV2, PerMonitor</dpiAwareness>"), std::string::npos);
   EXPECT_NE(manifest.find(">true/pm</dpiAware>"), std::string::npos);
-  for (const int icon : {IDI_APPLICATION_ICON, IDI_IE, IDI_FIREFOX, IDI_SAFARI, IDI_CHROME, IDI_FLASH}) {
+  for (const int icon : {IDI_APPLICATION_ICON, IDI_IE, IDI_FIREFOX, IDI_SAFARI, IDI_CHROME, IDI_FLASH,
+                         IDI_EDGE, IDI_BRAVE, IDI_VIVALDI, IDI_OPERA, IDI_CHROMIUM}) {
     EXPECT_NE(FindResourceW(program, MAKEINTRESOURCEW(icon), RT_GROUP_ICON), nullptr) << icon;
   }
   for (const int dialog : {IDD_DETAILS, IDD_MAIN, IDD_AUTOMATIC, IDD_OPTIONS}) {

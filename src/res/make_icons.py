@@ -10,6 +10,11 @@ PNG, from which the sizes in between are scaled down.
     135 safari.ico      Safari: a blue compass with a red and white needle
     136 chrome.ico      Google Chrome: red, yellow and green sectors, blue centre
     137 flash.ico       Flash: a red tile with a white bolt
+    138 edge.ico        Microsoft Edge: a teal disc with a white wave
+    139 brave.ico       Brave: an orange shield with a white chevron
+    140 vivaldi.ico     Vivaldi: a crimson disc with a white diamond
+    141 opera.ico       Opera: a dark red tile with three white stripes
+    142 chromium.ico    Chromium: a blue hexagon around a white ring
 
 Run it again after changing a drawing; the .ico files are committed.
 """
@@ -136,6 +141,42 @@ ICONS = {
         (rounded_box(0.06, 0.06, 0.94, 0.94, 0.16), rgb("c41e1e")),
         (polygon([(0.56, 0.14), (0.28, 0.56), (0.48, 0.56), (0.40, 0.88),
                   (0.74, 0.42), (0.54, 0.42), (0.64, 0.14)]), rgb("ffffff")),
+    ],
+    "edge": [
+        (disc(0.5, 0.5, 0.46), rgb("0a7f8c")),
+        (disc(0.5, 0.5, 0.38), rgb("25b0b9")),
+        (thick_line(0.20, 0.56, 0.36, 0.44, 0.11), rgb("ffffff")),
+        (thick_line(0.36, 0.44, 0.52, 0.56, 0.11), rgb("ffffff")),
+        (thick_line(0.52, 0.56, 0.68, 0.44, 0.11), rgb("ffffff")),
+        (thick_line(0.68, 0.44, 0.80, 0.53, 0.11), rgb("ffffff")),
+    ],
+    "brave": [
+        (polygon([(0.12, 0.14), (0.88, 0.14), (0.84, 0.58), (0.5, 0.94), (0.16, 0.58)]),
+         rgb("e8590c")),
+        (polygon([(0.20, 0.22), (0.80, 0.22), (0.77, 0.56), (0.5, 0.85), (0.23, 0.56)]),
+         rgb("ff8a3d")),
+        (thick_line(0.30, 0.40, 0.50, 0.62, 0.12), rgb("ffffff")),
+        (thick_line(0.50, 0.62, 0.70, 0.40, 0.12), rgb("ffffff")),
+    ],
+    "vivaldi": [
+        (disc(0.5, 0.5, 0.46), rgb("b3122e")),
+        (disc(0.5, 0.5, 0.39), rgb("e0344f")),
+        (polygon([(0.5, 0.22), (0.74, 0.5), (0.5, 0.78), (0.26, 0.5)]), rgb("ffffff")),
+        (polygon([(0.5, 0.38), (0.60, 0.5), (0.5, 0.62), (0.40, 0.5)]), rgb("e0344f")),
+    ],
+    "opera": [
+        (rounded_box(0.08, 0.08, 0.92, 0.92, 0.22), rgb("8e1020")),
+        (rounded_box(0.22, 0.26, 0.78, 0.36, 0.05), rgb("ffffff")),
+        (rounded_box(0.22, 0.45, 0.78, 0.55, 0.05), rgb("ffffff")),
+        (rounded_box(0.22, 0.64, 0.78, 0.74, 0.05), rgb("ffffff")),
+    ],
+    "chromium": [
+        (polygon([(0.5 + 0.46 * math.cos(math.radians(a)), 0.5 + 0.46 * math.sin(math.radians(a)))
+                  for a in range(30, 390, 60)]), rgb("2f5fa8")),
+        (polygon([(0.5 + 0.38 * math.cos(math.radians(a)), 0.5 + 0.38 * math.sin(math.radians(a)))
+                  for a in range(30, 390, 60)]), rgb("6a9be0")),
+        (ring(0.5, 0.5, 0.24, 0.14), rgb("ffffff")),
+        (disc(0.5, 0.5, 0.08), rgb("1d3f75")),
     ],
 }
 

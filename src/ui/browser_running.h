@@ -1,5 +1,6 @@
-// Whether a browser runs: some top-level window of its main-window class belongs to
-// a process whose executable has the browser's file name.
+// Whether a browser runs: some top-level window of one of its main-window classes
+// belongs to a process whose executable has the browser's file name (and lies in
+// the browser's folder, where its row names one).
 #pragma once
 
 #include <windows.h>
@@ -9,12 +10,13 @@
 namespace ui {
 
 // The names of a browser from its row of the table, or null for one that is never
-// tested (Flash).
+// tested (a row without window classes: Flash).
 const BrowserProcessNames* FindBrowserProcess(Browser browser);
 
-// Both names compared without regard to case; the search stops at the first match.
-// A window whose process cannot be opened, or whose module name cannot be read,
-// does not match.
-BOOL IsBrowserRunning(const wchar_t* window_class, const wchar_t* executable);
+// Class, file name and folder are compared without regard to case; the folder is
+// looked for anywhere in the full path of the process's first module. The search
+// stops at the first match. A window whose process cannot be opened, or whose
+// module name cannot be read, does not match.
+BOOL IsBrowserRunning(const BrowserProcessNames& names);
 
 }  // namespace ui

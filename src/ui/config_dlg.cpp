@@ -13,11 +13,11 @@ namespace {
 int SwitchControl(size_t index) { return IDC_PROCESS_IE + 2 * static_cast<int>(index); }
 int IconControl(size_t index) { return IDC_ICON_IE + 2 * static_cast<int>(index); }
 
-// A browser's row, in dialog units: the icon, then its switch, 24 units below the
-// row before. Each place is x, y, width, height, converted as a dialog template's
-// are: the position and the size each on its own.
+// A browser's row, in dialog units: the icon, then its switch, 22 units below the
+// row before (ten rows beside the filter). Each place is x, y, width, height,
+// converted as a dialog template's are: the position and the size each on its own.
 constexpr int kRowTop = 18;
-constexpr int kRowStep = 24;
+constexpr int kRowStep = 22;
 constexpr RECT kIconPlace = {234, 0, 20, 20};
 constexpr RECT kSwitchPlace = {264, 0, 66, 18};
 

@@ -110,7 +110,7 @@ void CtrackscrubDlg::ShowItems(const CScanLists& lists) {
   const std::vector<const BrowserInfo*> browsers = BrowsersBy(&BrowserInfo::details_place);
   for (auto browser = browsers.rbegin(); browser != browsers.rend(); ++browser) {
     const int image = static_cast<int>(*browser - Browsers().data());
-    for (const StoreEntry& store : (*browser)->stores) AddGroup(store.items(lists), image);
+    for (const StoreEntry& store : (*browser)->stores) AddGroup(store.items(**browser, lists), image);
   }
 }
 

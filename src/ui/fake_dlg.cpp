@@ -1,10 +1,13 @@
 #include "ui/fake_dlg.h"
 
 #include <cwchar>
+#include <string>
+#include <vector>
 
 #include "app/settings.h"
 #include "model/filter.h"
 #include "scan/scanner.h"
+#include "scan/summary.h"
 #include "res/resource.h"
 #include "ui/system_calls.h"
 
@@ -23,6 +26,21 @@ NOTIFYICONDATAW IconData(HWND hwnd) {
   return data;
 }
 
+// The balloon's text: the count when something was removed, a line for each
+// browser that held a database (whole lines, as many as fit), and the hint. It
+// always fits `capacity` characters with its terminator.
+std::wstring BalloonText(int removed, const std::vector<HeldBrowserStore>& held,
+                         size_t capacity) {
+  const std::wstring hint = L"Click here for options.";
+  std::wstring text;
+  if (removed > 0) text = std::to_wstring(removed) + L" evil cookies have been removed.\n";
+  for (const std::wstring& sentence : HeldSentences(held)) {
+    if (text.size() + sentence.size() + 1 + hint.size() >= capacity) break;
+    text += sentence + L"\n";
+  }
+  return text + hint;
+}
+
 }  // namespace
 
 CFakeDlg::CFakeDlg()
@@ -35,10 +53,12 @@ BOOL CFakeDlg::OnInitDialog() {
     return TRUE;
   }
   CCookieFilter filter(CtrackscrubApp::GetFilter());
-  const int removed = RunCleanSequence(filter, CtrackscrubApp::IsBrowserEnabled);
+  std::vector<HeldBrowserStore> held;
+  const int removed = RunCleanSequence(filter, CtrackscrubApp::IsBrowserEnabled, nullptr, &held);
   CtrackscrubApp::RecordClean();
-  // Nothing to show, or nowhere to show it: the run is over.
-  if (removed == 0 || !ShowBalloon(removed)) {
+  // Nothing to show, or nowhere to show it: the run is over. A running browser that
+  // kept its cookies is worth telling even when nothing was removed.
+  if ((removed == 0 && held.empty()) || !ShowBalloon(removed, held)) {
     EndDialog(0);
     return TRUE;
   }
@@ -48,7 +68,7 @@ BOOL CFakeDlg::OnInitDialog() {
   return TRUE;
 }
 
-bool CFakeDlg::ShowBalloon(int removed) {
+bool CFakeDlg::ShowBalloon(int removed, const std::vector<HeldBrowserStore>& held) {
   ui::SystemCalls& calls = ui::GetSystemCalls();
   NOTIFYICONDATAW add = IconData(hwnd());
   add.uFlags = NIF_MESSAGE | NIF_ICON | NIF_TIP;
@@ -65,8 +85,8 @@ bool CFakeDlg::ShowBalloon(int removed) {
 
   NOTIFYICONDATAW balloon = IconData(hwnd());
   balloon.uFlags = NIF_INFO;
-  std::swprintf(balloon.szInfo, ARRAYSIZE(balloon.szInfo),
-                L"%d evil cookies have been removed.\nClick here for options.", removed);
+  const std::wstring info = BalloonText(removed, held, ARRAYSIZE(balloon.szInfo));
+  wcsncpy(balloon.szInfo, info.c_str(), ARRAYSIZE(balloon.szInfo) - 1);
   wcsncpy(balloon.szInfoTitle, L"Trackscrub", ARRAYSIZE(balloon.szInfoTitle) - 1);
   balloon.uTimeout = 30;
   balloon.dwInfoFlags = NIIF_INFO;

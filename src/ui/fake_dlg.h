@@ -1,8 +1,13 @@
 // The automatic run (/auto): an invisible dialog that cleans when a clean is due and
-// reports a non-zero count with a notification-area balloon.
+// reports a non-zero count, and the running browsers that kept their cookie
+// databases, with a notification-area balloon.
 #pragma once
 
 #include <windows.h>
+
+#include <vector>
+
+#include "scan/scanner.h"
 
 #include "ui/dialog.h"
 #include "ui/dpi.h"
@@ -30,7 +35,7 @@ class CFakeDlg : public ui::Dialog {
 
  private:
   // Adds the icon and its balloon; false when the shell refused the icon.
-  bool ShowBalloon(int removed);
+  bool ShowBalloon(int removed, const std::vector<HeldBrowserStore>& held);
   void OnNotify(LPARAM lparam);
 
   UINT notify_message_;

@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <string>
+#include <vector>
 
 #include "app/settings.h"
 #include "app/version.h"
@@ -26,12 +27,20 @@ struct Unit {
 };
 constexpr Unit kUnits[] = {{L"days", kPeriodDay}, {L"weeks", kPeriodWeek}, {L"months", kPeriodMonth}};
 
+// Each sentence about a running browser that held a database, a paragraph of its
+// own.
+std::wstring HeldParagraphs(const std::vector<HeldBrowserStore>& held) {
+  std::wstring text;
+  for (const std::wstring& sentence : HeldSentences(held)) text += L"\n\n" + sentence;
+  return text;
+}
+
 }  // namespace
 
 CIntro::CIntro(HWND parent)
     : Dialog(IDD_MAIN, parent),
-      running_test_([](const wchar_t* window_class, const wchar_t* executable) {
-        return ui::IsBrowserRunning(window_class, executable) != FALSE;
+      running_test_([](const BrowserProcessNames& names) {
+        return ui::IsBrowserRunning(names) != FALSE;
       }) {}
 
 BOOL CIntro::OnInitDialog() {
@@ -103,7 +112,8 @@ void CIntro::UpdateSummary() {
 
 void CIntro::ShowSummary(const CScanLists& lists) {
   const bool found = lists.Total() > 0;
-  SetItemText(IDC_SUMMARY, FormatFoundSentence(lists) + FormatLastCleanLine(CtrackscrubApp::GetLastClean()));
+  SetItemText(IDC_SUMMARY, FormatFoundSentence(lists) + HeldParagraphs(lists.held) +
+                               FormatLastCleanLine(CtrackscrubApp::GetLastClean()));
   EnableItem(IDC_DETAILS, found);
   EnableItem(IDC_CLEAN_NOW, found);
 }
@@ -141,12 +151,14 @@ void CIntro::CleanNow() {
   const auto may_clean = [this](Browser browser) {
     const BrowserProcessNames* process = ui::FindBrowserProcess(browser);
     if (process == nullptr) return true;
-    return !running_test_(process->window_class, process->executable) ||
+    return !running_test_(*process) ||
            ConfirmCleanWhileRunning(process->display_name) != FALSE;
   };
-  const int removed = RunCleanSequence(filter, CtrackscrubApp::IsBrowserEnabled, may_clean);
+  std::vector<HeldBrowserStore> held;
+  const int removed =
+      RunCleanSequence(filter, CtrackscrubApp::IsBrowserEnabled, may_clean, &held);
   ui::MessageBoxFormat(hwnd(), L"Trackscrub", MB_ICONINFORMATION, L"%ls",
-                       FormatCleanResult(removed).c_str());
+                       (FormatCleanResult(removed) + HeldParagraphs(held)).c_str());
   CtrackscrubApp::RecordClean();
   UpdateSummary();
   UpdateScheduleText();

@@ -8,6 +8,7 @@
 #include <string>
 #include <memory>
 
+#include "scan/browsers.h"
 #include "scan/scanner.h"
 #include "ui/dialog.h"
 #include "ui/static_hyperlink.h"
@@ -38,9 +39,8 @@ class CIntro : public ui::Dialog {
   static BOOL IsAutostartEnabled();
   static void SetAutostart(BOOL enable);
 
-  // The running-browser test (window class, executable name); IsBrowserRunning
-  // unless replaced.
-  using RunningTest = std::function<bool(const wchar_t* window_class, const wchar_t* executable)>;
+  // The running-browser test of a browser's names; IsBrowserRunning unless replaced.
+  using RunningTest = std::function<bool(const BrowserProcessNames& names)>;
   void SetRunningTest(RunningTest test) { running_test_ = std::move(test); }
 
   const ui::CStaticHyperlink& update_link() const { return m_link; }
