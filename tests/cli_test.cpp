@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <optional>
 #include <sstream>
 
 #include <nlohmann/json.hpp>
@@ -9,6 +10,7 @@
 #include "app/version.h"
 #include "cli/cli.h"
 #include "platform/platform.h"
+#include "sqlite_support.h"
 #include "support/registry_sandbox.h"
 #include "support/temp_tree.h"
 
@@ -165,4 +167,42 @@ TEST_F(Cli, ListFilterPrintsTheActivePatterns) {
   EXPECT_EQ(err_.str(),
             "trackscrub-cli: filter line 2 ignored: it holds a NUL character\n"
             "trackscrub-cli: filter line 3 ignored: it holds only a byte-order mark\n");
+}
+
+TEST_F(Cli, HeldDatabaseIsSkippedWithStatusThreeNamedInJsonAndOnStandardError) {
+  const std::string cookies = "AppData/Local/Microsoft/Edge/User Data/Default/Network/Cookies";
+  profile_.Write(cookies, "");
+  {
+    TestDb db(profile_.Path(cookies));
+    db.Exec(kChromiumSchemaV24);
+  }
+  const auto backslashed = [](std::string path) {
+    std::replace(path.begin(), path.end(), '/', '\\');
+    return path;
+  };
+  const struct {
+    const char* command;
+    bool held;
+  } cases[] = {{"scan", true}, {"clean", true}, {"scan", false}, {"clean", false}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(std::string(c.command) + (c.held ? " held" : ""));
+    std::optional<LockHolder> lock;
+    if (c.held) {
+      lock.emplace(profile_.Path(cookies), kHeldByChromium, profile_);
+      ASSERT_TRUE(lock->holding());
+    }
+    EXPECT_EQ(Run({c.command, "--json", "--profile", Profile()}), c.held ? kExitSkipped : kExitOk);
+    const auto skipped = nlohmann::json::parse(out_.str())["skipped"];
+    ASSERT_TRUE(skipped.is_array());
+    ASSERT_EQ(skipped.size(), c.held ? 1u : 0u);
+    EXPECT_EQ(err_.str().find("skipped Microsoft Edge profile 'Default'") != std::string::npos,
+              c.held)
+        << err_.str();
+    if (!c.held) continue;
+    EXPECT_EQ(skipped[0]["browser"], "Microsoft Edge");
+    EXPECT_EQ(skipped[0]["profile"], "Default");
+    EXPECT_EQ(backslashed(skipped[0]["path"]),
+              backslashed(platform::Utf8FromWide(profile_.Path(cookies))));
+    EXPECT_FALSE(skipped[0]["reason"].get<std::string>().empty());
+  }
 }

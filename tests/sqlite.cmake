@@ -1,5 +1,5 @@
-# SQLite access and the stores built on it: Firefox and
-# Chrome.
+# SQLite access and the stores built on it: Firefox, Chrome and the Chromium
+# family.
 
 # A separate process that holds database locks for the tests (sqlite_support.h).
 add_executable(sqlite_lock_holder sqlite_lock_holder.cpp)
@@ -15,8 +15,12 @@ ts_gtest(sqlite_tests sqlite_test.cpp LIBS ts_sqlite_testsupport)
 ts_gtest(firefox_tests firefox_test.cpp LIBS ts_sqlite_testsupport)
 ts_gtest(chrome_tests chrome_test.cpp LIBS ts_sqlite_testsupport)
 ts_gtest(clean_count_tests clean_counts_test.cpp LIBS ts_sqlite_testsupport)
+ts_gtest(chromium_tests chromium_test.cpp LIBS ts_sqlite_testsupport)
+ts_gtest(firefox_today_tests firefox_today_test.cpp LIBS ts_sqlite_testsupport)
+# What a clean leaves on disk, and databases a running browser holds.
+ts_gtest(database_clean_tests database_clean_test.cpp LIBS ts_sqlite_testsupport)
 # The tests start the helper from their own folder.
-foreach(t sqlite_tests firefox_tests chrome_tests)
+foreach(t sqlite_tests firefox_tests chrome_tests chromium_tests database_clean_tests cli_tests)
   add_dependencies(${t} sqlite_lock_holder)
 endforeach()
 # Profiles built to mislead, over every store.

@@ -5,6 +5,9 @@
 // opens DATABASE (which must exist), runs SQL (say "BEGIN EXCLUSIVE"), creates
 // READY_FILE, waits until RELEASE_FILE exists (at most two minutes), rolls back and
 // exits. Exit status 1 when the database cannot be opened or SQL fails.
+//
+// On Windows, SQL "NOSHARE" opens the file with no sharing at all instead, as a
+// running Chromium browser holds its Cookies database.
 #include <chrono>
 #include <cstdio>
 #include <string>
@@ -41,6 +44,14 @@ void Touch(const Arg& path) {
 #define ENTRY int main(int argc, char** argv)
 #endif
 
+// Waits until `release` exists, at most two minutes.
+void WaitFor(const Arg& release) {
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::minutes(2);
+  while (!Exists(release) && std::chrono::steady_clock::now() < deadline) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  }
+}
+
 ENTRY {
   if (argc != 5) return 2;
   const std::string database = Utf8(argv[1]);
@@ -48,6 +59,17 @@ ENTRY {
   const Arg ready = argv[3];
   const Arg release = argv[4];
 
+#ifdef _WIN32
+  if (sql == "NOSHARE") {
+    const HANDLE file = CreateFileW(argv[1], GENERIC_READ | GENERIC_WRITE, 0, nullptr,
+                                    OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return 1;
+    Touch(ready);
+    WaitFor(release);
+    CloseHandle(file);
+    return 0;
+  }
+#endif
   sqlite3* db = nullptr;
   if (sqlite3_open_v2(database.c_str(), &db, SQLITE_OPEN_READWRITE, nullptr) != SQLITE_OK ||
       sqlite3_exec(db, sql.c_str(), nullptr, nullptr, nullptr) != SQLITE_OK) {
@@ -55,10 +77,7 @@ ENTRY {
     return 1;
   }
   Touch(ready);
-  const auto deadline = std::chrono::steady_clock::now() + std::chrono::minutes(2);
-  while (!Exists(release) && std::chrono::steady_clock::now() < deadline) {
-    std::this_thread::sleep_for(std::chrono::milliseconds(10));
-  }
+  WaitFor(release);
   sqlite3_exec(db, "ROLLBACK", nullptr, nullptr, nullptr);
   sqlite3_close(db);
   return 0;

@@ -52,6 +52,31 @@ const char kChromeSchemaCurrent[] =
     "CREATE UNIQUE INDEX cookies_unique_index ON cookies(host_key, top_frame_site_key, "
     "has_cross_site_ancestor, name, path, source_scheme, source_port);";
 
+const char kChromiumSchemaV24[] =
+    "CREATE TABLE meta(key LONGVARCHAR NOT NULL UNIQUE PRIMARY KEY, value LONGVARCHAR);"
+    "INSERT INTO meta VALUES('mmap_status','-1'),('version','24'),"
+    "('last_compatible_version','24');"
+    "CREATE TABLE cookies(creation_utc INTEGER NOT NULL, host_key TEXT NOT NULL, "
+    "top_frame_site_key TEXT NOT NULL, name TEXT NOT NULL, value TEXT NOT NULL, "
+    "encrypted_value BLOB NOT NULL, path TEXT NOT NULL, expires_utc INTEGER NOT NULL, "
+    "is_secure INTEGER NOT NULL, is_httponly INTEGER NOT NULL, last_access_utc INTEGER NOT NULL, "
+    "has_expires INTEGER NOT NULL, is_persistent INTEGER NOT NULL, priority INTEGER NOT NULL, "
+    "samesite INTEGER NOT NULL, source_scheme INTEGER NOT NULL, source_port INTEGER NOT NULL, "
+    "last_update_utc INTEGER NOT NULL, source_type INTEGER NOT NULL, "
+    "has_cross_site_ancestor INTEGER NOT NULL);"
+    "CREATE UNIQUE INDEX cookies_unique_index ON cookies(host_key, top_frame_site_key, "
+    "has_cross_site_ancestor, name, path, source_scheme, source_port);";
+
+const char kFirefoxCookieSchemaV17[] =
+    "PRAGMA journal_mode=WAL;"
+    "PRAGMA user_version=17;"
+    "CREATE TABLE moz_cookies (id INTEGER PRIMARY KEY, originAttributes TEXT NOT NULL DEFAULT '', "
+    "name TEXT, value TEXT, host TEXT, path TEXT, expiry INTEGER, lastAccessed INTEGER, "
+    "creationTime INTEGER, isSecure INTEGER, isHttpOnly INTEGER, inBrowserElement INTEGER DEFAULT 0, "
+    "sameSite INTEGER DEFAULT 0, schemeMap INTEGER DEFAULT 0, "
+    "isPartitionedAttributeSet INTEGER DEFAULT 0, updateTime INTEGER, "
+    "CONSTRAINT moz_uniqueid UNIQUE (name, host, path, originAttributes))";
+
 const char kFirefoxCookieSchema[] =
     "PRAGMA journal_mode=WAL;"
     "PRAGMA user_version=10;"
@@ -135,6 +160,10 @@ int64_t TestDb::Count(const std::string& table) {
   return rows.size() == 1 ? std::stoll(rows[0]) : -1;
 }
 
+void TestDb::KeepWalOnClose() {
+  EXPECT_EQ(sqlite3_db_config(db_, SQLITE_DBCONFIG_NO_CKPT_ON_CLOSE, 1, nullptr), SQLITE_OK);
+}
+
 // ---- Folders
 
 std::map<std::string, std::string> Snapshot(const TempTree& tree, const std::string& relative) {
@@ -164,6 +193,13 @@ ProfileAt::ProfileAt(const TempTree& tree, const std::string& relative) {
 ProfileAt::~ProfileAt() { platform::SetProfileRoot(L""); }
 
 // ---- LockHolder
+
+#ifdef _WIN32
+const char kHeldByChromium[] = "NOSHARE";
+#else
+const char kHeldByChromium[] = "PRAGMA locking_mode=EXCLUSIVE; BEGIN EXCLUSIVE; COMMIT;";
+#endif
+const char kHeldByFirefox[] = "PRAGMA locking_mode=EXCLUSIVE; BEGIN EXCLUSIVE; COMMIT;";
 
 namespace {
 

@@ -21,6 +21,12 @@ extern const char kChromeSchemaV12[];
 // on (host_key, name, path) but a unique index over more columns, so several rows
 // may share creation_utc, host_key, name and path.
 extern const char kChromeSchemaCurrent[];
+// The Chromium family's Cookies database as today's versions create it (meta
+// version 24): partitioned cookies keyed by top_frame_site_key.
+extern const char kChromiumSchemaV24[];
+// Firefox's cookies.sqlite (schema 17, Firefox 142 and later): expiry in
+// milliseconds, no baseDomain.
+extern const char kFirefoxCookieSchemaV17[];
 // Firefox's cookies.sqlite (schema 10, Firefox 60 to 77), in WAL mode as Firefox
 // keeps it.
 extern const char kFirefoxCookieSchema[];
@@ -50,6 +56,9 @@ class TestDb {
   // Every row of a query, each cell as "<NULL>" or its exact bytes, joined by "|".
   std::vector<std::string> Rows(const std::string& sql);
   int64_t Count(const std::string& table);
+  // Leaves a WAL database's -wal file as it is when this connection closes, so that
+  // the newest rows stay there and only there.
+  void KeepWalOnClose();
 
  private:
   sqlite3* db_ = nullptr;
@@ -72,8 +81,15 @@ class ProfileAt {
 
 // ---- Locks
 
+// What LockHolder runs to hold a Cookies database as a running Chromium browser
+// does: exclusive locking mode natively; on Windows the file opened without any
+// sharing ("NOSHARE").
+extern const char kHeldByChromium[];
+// How a running Firefox holds its databases: exclusive locking mode.
+extern const char kHeldByFirefox[];
+
 // Another process that opens a database and runs `sql` in it (say "BEGIN
-// EXCLUSIVE"), and holds what that took until Release() or destruction. Locks are
+// EXCLUSIVE"), or on Windows opens the file without sharing (`sql` "NOSHARE"), and holds what that took until Release() or destruction. Locks are
 // taken from a separate process because a process drops its own POSIX locks on a
 // file whenever it closes any other handle to that file.
 class LockHolder {

@@ -77,13 +77,16 @@ bool HoldsCookieDatabase(const std::wstring& folder) {
 }
 
 // Subfolders of `folder` holding a cookie database, as profiles named by `names`.
+// When `folder` is a profile itself, its "Network" folder is that profile's, not
+// another one.
 void AddProfilesIn(const std::wstring& folder, const std::map<std::wstring, std::wstring>& names,
-                   std::vector<ChromiumProfile>* profiles) {
+                   bool folder_is_profile, std::vector<ChromiumProfile>* profiles) {
   std::vector<platform::FindEntry> entries;
   if (!platform::FindFiles(folder + L"\\*", &entries)) return;
   for (const platform::FindEntry& entry : entries) {
     if (!entry.is_directory || !platform::IsWindowsName(entry.name) ||
-        IsReservedProfile(entry.name)) {
+        IsReservedProfile(entry.name) ||
+        (folder_is_profile && Folded(entry.name) == L"network")) {
       continue;
     }
     const std::wstring path = folder + L"\\" + entry.name;
@@ -153,15 +156,16 @@ std::vector<ChromiumProfile> ChromiumProfiles(const std::wstring& user_data, boo
     return profiles;
   }
   const std::map<std::wstring, std::wstring> names = LocalStateNames(user_data);
-  if (opera_layout && HoldsCookieDatabase(user_data)) {
+  const bool folder_is_profile = opera_layout && HoldsCookieDatabase(user_data);
+  if (folder_is_profile) {
     const size_t slash = user_data.find_last_of(L"\\/");
     profiles.push_back({user_data, user_data.substr(slash == std::wstring::npos ? 0 : slash + 1)});
   }
-  AddProfilesIn(user_data, names, &profiles);
+  AddProfilesIn(user_data, names, folder_is_profile, &profiles);
   if (opera_layout) {
     const std::wstring side = user_data + L"\\_side_profiles";
     if (platform::DirectoryExists(side) && !platform::IsLinkOrReparsePoint(side)) {
-      AddProfilesIn(side, names, &profiles);
+      AddProfilesIn(side, names, false, &profiles);
     }
   }
   return profiles;

@@ -41,7 +41,8 @@ struct ChromiumProfile {
 // The profiles of the user data folder `user_data`: every subfolder (never a link)
 // that holds a cookie database in either place, "System Profile" and "Guest
 // Profile" excepted, named by the keys of profile.info_cache in its "Local State";
-// with `opera_layout`, the folder itself and the subfolders of "_side_profiles" too.
+// with `opera_layout`, the folder itself (whose own "Network" folder is no other
+// profile) and the subfolders of "_side_profiles" too.
 // In the order the folder search gives them.
 std::vector<ChromiumProfile> ChromiumProfiles(const std::wstring& user_data, bool opera_layout);
 
