@@ -20,6 +20,38 @@ namespace {
 constexpr char kProgram[] = "trackscrub-cli";
 // Why a store was skipped: its browser holds its database while it runs.
 constexpr char kHeldReason[] = "the database is in use by another program (is the browser running?)";
+constexpr char kOutsideReason[] = "the profile list names a folder outside the profile folder given";
+
+const char* ReasonText(SkipReason reason) {
+  return reason == SkipReason::kHeld ? kHeldReason : kOutsideReason;
+}
+
+// A field of plain output with its control characters in C notation (\t, \n, \r,
+// \xNN for the other C0 characters and DEL) and each backslash doubled, so that
+// no field holds a raw tab or line break.
+std::string Escaped(const std::string& text) {
+  static const char kHex[] = "0123456789abcdef";
+  std::string out;
+  for (const char c : text) {
+    const auto byte = static_cast<unsigned char>(c);
+    if (c == '\\') {
+      out += "\\\\";
+    } else if (c == '\t') {
+      out += "\\t";
+    } else if (c == '\n') {
+      out += "\\n";
+    } else if (c == '\r') {
+      out += "\\r";
+    } else if (byte < 0x20 || byte == 0x7F) {
+      out += "\\x";
+      out += kHex[byte >> 4];
+      out += kHex[byte & 0xF];
+    } else {
+      out += c;
+    }
+  }
+  return out;
+}
 
 // Parses "ie,firefox,..." into the set of enabled browsers.
 bool ParseBrowsers(const std::string& list, std::set<Browser>* enabled, std::string* bad) {
@@ -103,7 +135,7 @@ nlohmann::ordered_json SkippedJson(const std::vector<HeldBrowserStore>& held) {
     skipped.push_back({{"browser", BrowserOf(store.browser).console_label},
                        {"profile", platform::Utf8FromWide(store.store.profile)},
                        {"path", platform::Utf8FromWide(store.store.path)},
-                       {"reason", kHeldReason}});
+                       {"reason", ReasonText(store.store.reason)}});
   }
   return skipped;
 }
@@ -114,7 +146,8 @@ void ReportSkipped(std::ostream& err, const std::vector<HeldBrowserStore>& held)
   for (const HeldBrowserStore& store : held) {
     err << kProgram << ": skipped " << BrowserOf(store.browser).console_label << " profile '"
         << platform::Utf8FromWide(store.store.profile) << "': "
-        << platform::Utf8FromWide(store.store.path) << ": " << kHeldReason << '\n';
+        << platform::Utf8FromWide(store.store.path) << ": "
+        << ReasonText(store.store.reason) << '\n';
   }
   for (const std::wstring& sentence : HeldSentences(held)) {
     err << kProgram << ": " << platform::Utf8FromWide(sentence) << '\n';
@@ -125,8 +158,9 @@ void PrintScan(std::ostream& out, const CScanLists& lists, bool json) {
   const std::vector<Row> rows = RowsOf(lists);
   if (!json) {
     for (const Row& row : rows) {
-      out << BrowserOf(row.browser).console_label << '\t' << row.display_site << '\t' << row.expires << '\t'
-          << row.name << '\t' << row.value << '\n';
+      out << BrowserOf(row.browser).console_label << '\t' << Escaped(row.display_site) << '\t'
+          << Escaped(row.expires) << '\t' << Escaped(row.name) << '\t' << Escaped(row.value)
+          << '\n';
     }
     out << platform::Utf8FromWide(FormatFoundSentence(lists)) << '\n';
     return;
@@ -239,6 +273,9 @@ int RunCli(const std::vector<std::string>& args, std::ostream& out, std::ostream
   for (const BrowserInfo& browser : Browsers()) enabled.insert(browser.id);
   if (parsed.count("browsers") != 0) {
     std::string bad;
+    if (parsed["browsers"].as<std::string>().empty()) {
+      return Usage(err, "--browsers needs at least one browser: " + ConsoleNames());
+    }
     if (!ParseBrowsers(parsed["browsers"].as<std::string>(), &enabled, &bad)) {
       return Usage(err, "unknown browser: '" + bad + "'");
     }
@@ -247,6 +284,9 @@ int RunCli(const std::vector<std::string>& args, std::ostream& out, std::ostream
   if (command == "list-filter") {
     // No profile needed: only the filter.
   } else if (parsed.count("profile") != 0) {
+    if (parsed["profile"].as<std::string>().empty()) {
+      return Usage(err, "--profile needs a folder");
+    }
     const std::wstring profile = platform::WideFromUtf8(parsed["profile"].as<std::string>());
     if (!platform::DirectoryExists(profile)) {
       err << kProgram << ": profile folder not found: " << parsed["profile"].as<std::string>()

@@ -2,8 +2,10 @@
 #include "platform/common.h"
 
 #include "platform/platform.h"
+#include "platform/race_hook.h"
 
 #include <cwchar>
+#include <utility>
 
 namespace platform {
 namespace {
@@ -20,12 +22,23 @@ std::wstring TrimIni(const std::wstring& text) {
   return text.substr(first, last - first + 1);
 }
 
+ReplaceHook& Hook() {
+  static ReplaceHook hook;
+  return hook;
+}
+
 std::wstring& RegistryTestRoot() {
   static std::wstring root;
   return root;
 }
 
 }  // namespace
+
+void SetReplaceHookForTests(ReplaceHook hook) { Hook() = std::move(hook); }
+
+void RunReplaceHook(const std::wstring& path) {
+  if (Hook()) Hook()(path);
+}
 
 void SetRegistryTestRoot(const std::wstring& root) { RegistryTestRoot() = root; }
 

@@ -19,4 +19,8 @@ std::wstring FoldCase(const std::wstring& text);
 // SetRegistryTestRoot).
 std::wstring RegistryPath(const std::wstring& subkey);
 
+// Runs the hook tests set with SetReplaceHookForTests (race_hook.h), if any, on
+// the path about to be replaced or deleted.
+void RunReplaceHook(const std::wstring& path);
+
 }  // namespace platform

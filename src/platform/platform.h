@@ -99,13 +99,48 @@ int ShellDelete(const std::wstring& path);
 // MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH; rename on POSIX).
 bool MoveReplace(const std::wstring& source, const std::wstring& target);
 
+// Which file a path named when a store read it, and in what state: the file itself
+// (device and inode on POSIX; volume serial number and file index from
+// GetFileInformationByHandle on Windows), its size and its last write time. A
+// store takes it when it reads a file and replaces or deletes the file only while
+// the path still names that file, unchanged.
+struct FileIdentity {
+  uint64_t volume = 0;
+  uint64_t file = 0;
+  uint64_t size = 0;
+  int64_t modified = 0;  // nanoseconds (POSIX) or 100-nanosecond units (Windows)
+
+  bool operator==(const FileIdentity&) const = default;
+  // The same file or folder, whatever its size and time.
+  bool SameEntry(const FileIdentity& other) const {
+    return volume == other.volume && file == other.file;
+  }
+};
+
+// The identity of the entry at `path` itself, a file or a folder (a link or
+// reparse point is taken as itself, never followed). False when there is none.
+bool GetPathIdentity(const std::wstring& path, FileIdentity* identity);
+
+// True when `path` names exactly the file `identity` was taken from, with the same
+// size and last write time.
+bool PathStillNames(const std::wstring& path, const FileIdentity& identity);
+
+// Replaces `target` with `source` as MoveReplace does, but only while `target`
+// still names the file `read` was taken from (PathStillNames); false, with both
+// left as they are, when it does not or the move fails.
+bool MoveReplaceIfUnchanged(const std::wstring& source, const std::wstring& target,
+                            const FileIdentity& read);
+
 // The path in the form SQLite's open wants: UTF-8, resolved like every other path.
 std::string PathForSqlite(const std::wstring& path);
 
 // A file handle. Movable, not copyable; closes on destruction.
 class File {
  public:
-  enum class Share { kDenyWrite, kDenyNone };
+  // kDenyWriteAndDelete also asks for the right to delete the file through the
+  // handle (RemoveIfUnchanged) and keeps others from renaming or deleting it while
+  // it is open (Windows; on POSIX the same as kDenyWrite).
+  enum class Share { kDenyWrite, kDenyNone, kDenyWriteAndDelete };
 
   File() = default;
   File(File&& other) noexcept;
@@ -133,6 +168,17 @@ class File {
   bool Flush();
   // Closes the handle; false when the close reported an error.
   bool Close();
+
+  // The identity of the open file now (fstat; GetFileInformationByHandle).
+  bool GetIdentity(FileIdentity* identity) const;
+  // Deletes the file this handle has open, found at `path`, only while `path`
+  // still names it as `read` describes it (PathStillNames), then closes the
+  // handle. On Windows the deletion goes through the handle
+  // (SetFileInformationByHandle, FILE_DISPOSITION_INFO) when it was opened with
+  // kDenyWriteAndDelete, so that nothing can take the file's place between the
+  // check and the deletion; elsewhere the path is unlinked right after the check.
+  // False, with the file left in place, when it changed or cannot be deleted.
+  bool RemoveIfUnchanged(const std::wstring& path, const FileIdentity& read);
 
  private:
   intptr_t handle_ = -1;

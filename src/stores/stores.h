@@ -10,7 +10,8 @@
 //
 // The database stores also name, in `held` (when given), every database that a
 // running browser kept them from (opened without sharing, or locked): such a
-// database contributes 0.
+// database contributes 0. Firefox's cookie store names there too each profile it
+// did not enter because its folder lies outside the given profile folder.
 #pragma once
 
 #include <string>
@@ -19,16 +20,25 @@
 #include "model/cookie.h"
 #include "model/filter.h"
 
-// A database that another program (the browser, while it runs) held.
+// Why a store was skipped.
+enum class SkipReason {
+  kHeld,            // another program (the browser, while it runs) held the database
+  kOutsideProfile,  // the profile list names a folder outside the profile folder given
+};
+
+// A store that was skipped: a database another program held, or a profile whose
+// folder lies outside the profile folder the operation was given.
 struct HeldStore {
   std::wstring profile;  // the profile's name, as the browser shows it
-  std::wstring path;     // the database file
+  std::wstring path;     // the database file, or the profile folder
+  SkipReason reason = SkipReason::kHeld;
 };
 using HeldStores = std::vector<HeldStore>;
 
-// Adds a held database to `held`, when there is a list.
-inline void ReportHeld(HeldStores* held, const std::wstring& profile, const std::wstring& path) {
-  if (held != nullptr) held->push_back(HeldStore{profile, path});
+// Adds a skipped store to `held`, when there is a list.
+inline void ReportHeld(HeldStores* held, const std::wstring& profile, const std::wstring& path,
+                       SkipReason reason = SkipReason::kHeld) {
+  if (held != nullptr) held->push_back(HeldStore{profile, path, reason});
 }
 
 int ProcessIECookies(const CCookieFilter& filter, CIECookieArray& items, bool clean);

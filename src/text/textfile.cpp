@@ -29,11 +29,17 @@ std::wstring WideFromBytes(const std::string& bytes) {
 
 // ---- CStdioFile
 
-CStdioFile::CStdioFile(const std::wstring& path, uint64_t max_bytes)
-    : file_(platform::File::OpenForRead(path, platform::File::Share::kDenyWrite)),
+CStdioFile::CStdioFile(const std::wstring& path, uint64_t max_bytes, TextFileMode mode)
+    : path_(path),
+      file_(platform::File::OpenForRead(path, mode.share)),
+      ctrl_z_ends_text_(mode.ctrl_z_ends_text),
       left_(max_bytes) {
-  if (!file_.is_open()) throw CFileException("cannot open " + platform::Utf8FromWide(path));
+  if (!file_.is_open() || !file_.GetIdentity(&identity_)) {
+    throw CFileException("cannot open " + platform::Utf8FromWide(path));
+  }
 }
+
+bool CStdioFile::RemoveIfUnchanged() { return file_.RemoveIfUnchanged(path_, identity_); }
 
 CStdioFile::~CStdioFile() = default;
 
@@ -71,7 +77,7 @@ bool CStdioFile::ReadString(std::wstring& line) {
   while (!text_end_) {
     const int c = PeekRaw();
     if (c == kEnd) break;
-    if (c == kCtrlZ) {
+    if (c == kCtrlZ && ctrl_z_ends_text_) {
       text_end_ = true;
       break;
     }
@@ -147,5 +153,14 @@ void CFile::Write(const std::string& bytes) {
 void CFile::Commit() {
   if (!file_.Flush() || !file_.Close()) throw CFileException("write error");
   if (!platform::MoveReplace(new_file_, target_)) throw CFileException("cannot replace");
+  committed_ = true;
+}
+
+void CFile::CommitReplacing(CStdioFile& read) {
+  if (!file_.Flush() || !file_.Close()) throw CFileException("write error");
+  read.Close();
+  if (!platform::MoveReplaceIfUnchanged(new_file_, target_, read.identity())) {
+    throw CFileException("the file changed or cannot be replaced");
+  }
   committed_ = true;
 }

@@ -23,15 +23,26 @@ class CFileException : public std::runtime_error {
 // The most a record file of the stores may hold unless its reader says otherwise.
 inline constexpr uint64_t kMaxRecordFileBytes = uint64_t{64} << 20;
 
+// How a record file is opened and read.
+struct TextFileMode {
+  // True: a Ctrl-Z byte ends the text, as text mode reads it. False: it is a
+  // character like any other (formats whose writers never mean it as an end).
+  bool ctrl_z_ends_text = true;
+  // kDenyWriteAndDelete for a clean that may delete the file it read.
+  platform::File::Share share = platform::File::Share::kDenyWrite;
+};
+
 // A text file opened for reading with deny-write sharing, read line by line in
-// text mode: CR LF reads as LF, a Ctrl-Z byte ends the file, lines have no length
-// limit, and every byte becomes the character with the same number.
+// text mode: CR LF reads as LF, a Ctrl-Z byte ends the file (unless the mode says
+// otherwise), lines have no length limit, and every byte becomes the character
+// with the same number.
 class CStdioFile {
  public:
-  // Opens the file (a regular file only, see platform::File::OpenForRead); throws
-  // CFileException when it cannot. Reading past `max_bytes` of the file throws
-  // CFileException too.
-  explicit CStdioFile(const std::wstring& path, uint64_t max_bytes = kMaxRecordFileBytes);
+  // Opens the file (a regular file only, see platform::File::OpenForRead) and takes
+  // its identity; throws CFileException when it cannot. Reading past `max_bytes`
+  // of the file throws CFileException too.
+  explicit CStdioFile(const std::wstring& path, uint64_t max_bytes = kMaxRecordFileBytes,
+                      TextFileMode mode = TextFileMode());
   CStdioFile(const CStdioFile&) = delete;
   CStdioFile& operator=(const CStdioFile&) = delete;
   virtual ~CStdioFile();
@@ -54,13 +65,27 @@ class CStdioFile {
   // (past a Ctrl-Z too): the file's exact unread rest. Reads the whole remainder;
   // throws CFileException.
   std::string TakeRawRest();
+  // How many raw bytes the reads have consumed.
+  uint64_t Offset() const { return consumed_; }
+
+  // The identity the file had when it was opened (see platform::FileIdentity).
+  const platform::FileIdentity& identity() const { return identity_; }
+  // Deletes the file only while its path still names it unchanged, through the
+  // open handle where the system can (platform::File::RemoveIfUnchanged); the file
+  // is closed afterwards either way. False when it changed or cannot be deleted.
+  bool RemoveIfUnchanged();
+  // Closes the file; what was read stays.
+  void Close() { file_.Close(); }
 
  private:
   bool Fill();
   int PeekRaw();
   void ConsumeRaw();
 
+  std::wstring path_;
   platform::File file_;
+  platform::FileIdentity identity_;
+  bool ctrl_z_ends_text_;
   uint64_t left_;           // bytes the file may still give
   std::string buffer_;
   size_t pos_ = 0;
@@ -76,8 +101,9 @@ class CStdioFile {
 // read first, before the file is read on.
 class CStdioFileEx : public CStdioFile {
  public:
-  explicit CStdioFileEx(const std::wstring& path, uint64_t max_bytes = kMaxRecordFileBytes)
-      : CStdioFile(path, max_bytes) {}
+  explicit CStdioFileEx(const std::wstring& path, uint64_t max_bytes = kMaxRecordFileBytes,
+                        TextFileMode mode = TextFileMode())
+      : CStdioFile(path, max_bytes, mode) {}
   bool ReadString(std::wstring& line) override;
   virtual void UnreadString(std::wstring line);
 
@@ -103,6 +129,11 @@ class CFile {
   void Write(const std::string& bytes);
   // Puts the new file in place of the target; throws CFileException on failure.
   void Commit();
+  // The same, only while the target is still the file `read` opened, unchanged:
+  // closes `read` (Windows cannot replace a file while it is open), then replaces
+  // through platform::MoveReplaceIfUnchanged. Throws CFileException, leaving the
+  // target as it is, when it changed.
+  void CommitReplacing(CStdioFile& read);
 
   // How many names are tried in all.
   static constexpr int kNewFileNames = 8;

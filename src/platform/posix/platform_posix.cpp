@@ -449,6 +449,39 @@ int ShellDelete(const std::wstring& path) {
              : kErrorAccessDenied;
 }
 
+namespace {
+
+FileIdentity IdentityOf(const struct stat& st) {
+  FileIdentity identity;
+  identity.volume = static_cast<uint64_t>(st.st_dev);
+  identity.file = static_cast<uint64_t>(st.st_ino);
+  identity.size = static_cast<uint64_t>(st.st_size);
+  identity.modified = static_cast<int64_t>(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec;
+  return identity;
+}
+
+}  // namespace
+
+bool GetPathIdentity(const std::wstring& path, FileIdentity* identity) {
+  const FolderEntry entry(path);
+  if (!entry.found()) return false;
+  *identity = IdentityOf(entry.status());
+  return true;
+}
+
+bool PathStillNames(const std::wstring& path, const FileIdentity& identity) {
+  const FolderEntry entry(path);
+  return entry.found() && S_ISREG(entry.status().st_mode) && IdentityOf(entry.status()) == identity;
+}
+
+bool MoveReplaceIfUnchanged(const std::wstring& source, const std::wstring& target,
+                            const FileIdentity& read) {
+  RunReplaceHook(target);
+  // POSIX has no rename that checks what it replaces: a change in the moment
+  // between this check and the rename is not seen.
+  return PathStillNames(target, read) && MoveReplace(source, target);
+}
+
 bool MoveReplace(const std::wstring& source, const std::wstring& target) {
   const std::string native_target = ToNative(target);
   if (rename(ToNative(source).c_str(), native_target.c_str()) != 0) return false;
@@ -538,6 +571,23 @@ bool File::Write(const void* data, size_t size) {
 }
 
 bool File::Flush() { return handle_ >= 0 && fsync(static_cast<int>(handle_)) == 0; }
+
+bool File::GetIdentity(FileIdentity* identity) const {
+  struct stat st;
+  if (handle_ < 0 || fstat(static_cast<int>(handle_), &st) != 0) return false;
+  *identity = IdentityOf(st);
+  return true;
+}
+
+bool File::RemoveIfUnchanged(const std::wstring& path, const FileIdentity& read) {
+  RunReplaceHook(path);
+  FileIdentity now;
+  const bool same = GetIdentity(&now) && now == read && PathStillNames(path, read);
+  Close();
+  if (!same) return false;
+  const FolderEntry entry(path);
+  return entry.found() && unlinkat(entry.folder(), entry.name().c_str(), 0) == 0;
+}
 
 bool File::Close() {
   if (handle_ < 0) return true;

@@ -169,6 +169,55 @@ int ShellDelete(const std::wstring& path) {
   return result;
 }
 
+namespace {
+
+FileIdentity IdentityOf(const BY_HANDLE_FILE_INFORMATION& info) {
+  FileIdentity identity;
+  identity.volume = info.dwVolumeSerialNumber;
+  identity.file = (static_cast<uint64_t>(info.nFileIndexHigh) << 32) | info.nFileIndexLow;
+  identity.size = (static_cast<uint64_t>(info.nFileSizeHigh) << 32) | info.nFileSizeLow;
+  identity.modified = static_cast<int64_t>(FromFileTime(info.ftLastWriteTime));
+  return identity;
+}
+
+// The entry at `path` itself, opened only to ask about it: asking for no read,
+// write or delete access, the open is never refused by another handle's sharing.
+bool QueryPath(const std::wstring& path, BY_HANDLE_FILE_INFORMATION* info) {
+  HANDLE handle = CreateFileW(path.c_str(), FILE_READ_ATTRIBUTES,
+                              FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                              OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT | FILE_FLAG_BACKUP_SEMANTICS,
+                              nullptr);
+  if (handle == INVALID_HANDLE_VALUE) return false;
+  const bool ok = GetFileInformationByHandle(handle, info) != FALSE;
+  CloseHandle(handle);
+  return ok;
+}
+
+}  // namespace
+
+bool GetPathIdentity(const std::wstring& path, FileIdentity* identity) {
+  BY_HANDLE_FILE_INFORMATION info;
+  if (!QueryPath(path, &info)) return false;
+  *identity = IdentityOf(info);
+  return true;
+}
+
+bool PathStillNames(const std::wstring& path, const FileIdentity& identity) {
+  BY_HANDLE_FILE_INFORMATION info;
+  return QueryPath(path, &info) &&
+         (info.dwFileAttributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT)) == 0 &&
+         IdentityOf(info) == identity;
+}
+
+bool MoveReplaceIfUnchanged(const std::wstring& source, const std::wstring& target,
+                            const FileIdentity& read) {
+  RunReplaceHook(target);
+  // MoveFileExW cannot replace a file that a handle without delete sharing holds,
+  // so the reader's handle is closed before this: the check stands alone, and a
+  // change in the moment between it and the move is not seen.
+  return PathStillNames(target, read) && MoveReplace(source, target);
+}
+
 bool MoveReplace(const std::wstring& source, const std::wstring& target) {
   return MoveFileExW(source.c_str(), target.c_str(),
                      MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != FALSE;
@@ -180,8 +229,8 @@ namespace {
 
 // Opens a file on disk for reading, the link or reparse point itself rather than
 // what it points to; INVALID_HANDLE_VALUE for a link, a folder, a device or a pipe.
-HANDLE OpenRegularForRead(const std::wstring& path, DWORD share_mode) {
-  HANDLE handle = CreateFileW(path.c_str(), GENERIC_READ, share_mode, nullptr, OPEN_EXISTING,
+HANDLE OpenRegularForRead(const std::wstring& path, DWORD access, DWORD share_mode) {
+  HANDLE handle = CreateFileW(path.c_str(), access, share_mode, nullptr, OPEN_EXISTING,
                               FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
   if (handle == INVALID_HANDLE_VALUE) return handle;
   BY_HANDLE_FILE_INFORMATION info;
@@ -198,10 +247,11 @@ HANDLE OpenRegularForRead(const std::wstring& path, DWORD share_mode) {
 
 File File::OpenForRead(const std::wstring& path, Share share) {
   File file;
-  const DWORD share_mode = share == Share::kDenyWrite
-                               ? FILE_SHARE_READ
-                               : FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
-  HANDLE handle = OpenRegularForRead(path, share_mode);
+  const DWORD share_mode = share == Share::kDenyNone
+                               ? FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE
+                               : FILE_SHARE_READ;
+  const DWORD access = share == Share::kDenyWriteAndDelete ? GENERIC_READ | DELETE : GENERIC_READ;
+  HANDLE handle = OpenRegularForRead(path, access, share_mode);
   if (handle != INVALID_HANDLE_VALUE) file.handle_ = reinterpret_cast<intptr_t>(handle);
   return file;
 }
@@ -243,6 +293,30 @@ bool File::Write(const void* data, size_t size) {
 
 bool File::Flush() { return handle_ != -1 && FlushFileBuffers(ToHandle(handle_)) != FALSE; }
 
+bool File::GetIdentity(FileIdentity* identity) const {
+  BY_HANDLE_FILE_INFORMATION info;
+  if (handle_ == -1 || !GetFileInformationByHandle(ToHandle(handle_), &info)) return false;
+  *identity = IdentityOf(info);
+  return true;
+}
+
+bool File::RemoveIfUnchanged(const std::wstring& path, const FileIdentity& read) {
+  RunReplaceHook(path);
+  FileIdentity now;
+  if (!GetIdentity(&now) || !(now == read) || !PathStillNames(path, read)) {
+    Close();
+    return false;
+  }
+  // Through the handle: a handle opened without DELETE access is refused, and the
+  // path is deleted instead.
+  FILE_DISPOSITION_INFO disposition = {};
+  disposition.DeleteFile = TRUE;
+  const bool through_handle = SetFileInformationByHandle(ToHandle(handle_), FileDispositionInfo,
+                                                         &disposition, sizeof disposition) != FALSE;
+  const bool closed = Close();
+  return through_handle ? closed : DeleteFileW(path.c_str()) != FALSE;
+}
+
 bool File::Close() {
   if (handle_ == -1) return true;
   const BOOL ok = CloseHandle(ToHandle(handle_));
@@ -254,7 +328,7 @@ bool File::Close() {
 
 bool MappedFile::Open(const std::wstring& path) {
   Close();
-  HANDLE file = OpenRegularForRead(path, FILE_SHARE_READ);
+  HANDLE file = OpenRegularForRead(path, GENERIC_READ, FILE_SHARE_READ);
   if (file == INVALID_HANDLE_VALUE) return false;
   file_ = reinterpret_cast<intptr_t>(file);
   LARGE_INTEGER size;

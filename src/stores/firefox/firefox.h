@@ -10,6 +10,7 @@
 
 #include "model/cookie.h"
 #include "model/filter.h"
+#include "platform/platform.h"
 
 // The profile folders named by "profiles.ini" (UTF-8; a line that is not valid
 // UTF-8 is read with the ANSI code page) in the Firefox folder (application data +
@@ -19,8 +20,20 @@
 // without a "Path"; a "Path" with "IsRelative" not 0 follows the Firefox folder,
 // forward slashes and all. A path with a component that is not a Windows name, a
 // relative one that begins like an absolute one, and a folder that is a link are
-// left out. Empty when there is no such folder or no list.
+// left out, and so is a folder already listed under another path (the same folder
+// by its file identity). While a profile root is set (platform::SetProfileRoot), an
+// absolute path is followed only when it lies, as written, inside the root; any
+// other is left out. Empty when there is no such folder or no list.
 std::vector<std::wstring> FirefoxProfileFolders();
+
+// The profile folders, and the absolute paths left out because they lie outside
+// the profile root.
+struct FirefoxProfiles {
+  std::vector<std::wstring> folders;
+  std::vector<std::wstring> outside;
+  std::vector<platform::FileIdentity> seen;  // of the folders listed
+};
+FirefoxProfiles ListFirefoxProfiles();
 
 // The name a held database's profile is reported by: its folder's last component.
 std::wstring FirefoxProfileName(const std::wstring& folder);
@@ -32,10 +45,12 @@ std::wstring DescribeOriginAttributes(const std::string& attributes);
 
 // One Netscape cookie file. A scan appends the evil records to `items`; a clean
 // pass uses `items` as scratch space (empty again on return) and rewrites the file
-// with every other line it could not drop: kept records, then the unread rest of
+// with every other line it could not drop: kept records, each line's bytes as read
+// (a Ctrl-Z is part of a line, as Firefox reads the file), then the unread rest of
 // the file from a line that is not a record on. Returns the evil records (in a
-// clean pass, those dropped from the file on disk: 0 when the rewrite failed); a
-// missing or unreadable file gives 0 and is left alone.
+// clean pass, those dropped from the file on disk: 0 when the rewrite failed or
+// another program changed the file since it was read); a missing or unreadable
+// file gives 0 and is left alone.
 int ProcessFirefoxCookieFile(const std::wstring& path, const CCookieFilter& filter,
                              CFirefoxCookieArray& items, bool clean);
 

@@ -1,5 +1,6 @@
 // Firefox cookies: "cookies.txt" and "cookies.sqlite" of every profile.
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -14,13 +15,11 @@ using sqlite_access::Row;
 
 // ---- cookies.txt
 
-// The line of a record as CFirefoxCookie::WriteTo writes it, also for a record whose
-// second field is empty (which WriteTo refuses).
-std::string RecordLine(const CFirefoxCookie& cookie) {
-  return BytesFromWide(cookie.m_strPrefix + cookie.m_strDomain + L'\t' + cookie.m_strDomainFlag +
-                       L'\t' + cookie.m_strPath + L'\t' + cookie.m_strSecure + L'\t' +
-                       cookie.m_strExpires + L'\t' + cookie.m_strName + L'\t' +
-                       cookie.m_strValue + L'\n');
+// A record's raw line without its line end (LF or CR LF).
+std::string RecordBytes(std::string line) {
+  if (!line.empty() && line.back() == '\n') line.pop_back();
+  if (!line.empty() && line.back() == '\r') line.pop_back();
+  return line;
 }
 
 bool StartsWithHttpOnly(const std::string& line) {
@@ -97,49 +96,55 @@ int ProcessFirefoxCookieFile(const std::wstring& path, const CCookieFilter& filt
                              CFirefoxCookieArray& items, bool clean) {
   int count = 0;
   std::string unread_rest;  // from the first line that is not a record to the end
+  // The line of each kept record exactly as it was read, without its line end.
+  std::vector<std::string> kept_lines;
+  // Open until the rewrite replaces it, which it does only while the path still
+  // names the file read.
+  std::optional<CStdioFile> file;
   try {
-    CStdioFile file(path);
+    // Firefox reads the file as bytes: a Ctrl-Z is part of a value, never an end.
+    TextFileMode mode;
+    mode.ctrl_z_ends_text = false;
+    file.emplace(path, kMaxRecordFileBytes, mode);
     CFirefoxCookie cookie;
     for (;;) {
-      if (clean) file.BeginCapture();
-      if (!cookie.ReadFrom(file)) break;
+      const uint64_t capture_start = file->Offset();
+      if (clean) file->BeginCapture();
+      if (!cookie.ReadFrom(*file)) break;
       if (filter.IsEvil(cookie)) {
         ++count;
         if (!clean) items.push_back(cookie);
       } else if (clean) {
-        items.push_back(cookie);
+        // The capture holds the comments the reader skipped, then the record's line.
+        kept_lines.push_back(
+            RecordBytes(file->TakeCaptured().substr(file->LineStart() - capture_start)));
       }
     }
     if (clean) {
-      unread_rest = file.TakeRawRest();
+      unread_rest = file->TakeRawRest();
       if (OnlySkippedLines(unread_rest)) unread_rest.clear();
     }
   } catch (const CFileException&) {
     // Missing or unreadable: the file contributes nothing and is not written.
-    if (clean) items.clear();
     return 0;
   }
-  if (!clean) return count;
-  if (count == 0) {
+  if (!clean || count == 0) {
     // Nothing to remove: the file stays exactly as it is, header comments included.
-    items.clear();
-    return 0;
+    return count;
   }
 
-  // The rewrite: kept records in the order read, comments and empty lines dropped,
-  // LF line ends; then, byte for byte, whatever the reader could not take as
-  // records. The new file replaces the old one only when it is complete.
+  // The rewrite: kept records in the order read, each line's bytes as they were,
+  // comments and empty lines dropped, LF line ends; then, byte for byte, whatever
+  // the reader could not take as records. The new file replaces the old one only
+  // when it is complete and the old one is still the file read.
   try {
     CFile out(path);
-    for (CFirefoxCookie& kept : items) {
-      if (!kept.WriteTo(out)) out.Write(RecordLine(kept));
-    }
+    for (const std::string& line : kept_lines) out.Write(line + '\n');
     out.Write(unread_rest);
-    out.Commit();
+    out.CommitReplacing(*file);
   } catch (const CFileException&) {
     count = 0;  // the old file stays in place, evil records and all
   }
-  items.clear();
   return count;
 }
 
@@ -152,7 +157,12 @@ int ProcessFirefoxCookieDatabase(const std::wstring& path, const CCookieFilter& 
 int ProcessFirefoxCookies(const CCookieFilter& filter, CFirefoxCookieArray& items, bool clean,
                           HeldStores* held) {
   int count = 0;
-  for (const std::wstring& profile : FirefoxProfileFolders()) {
+  const FirefoxProfiles profiles = ListFirefoxProfiles();
+  // Named here once for both of Firefox's stores: this one runs whenever Firefox does.
+  for (const std::wstring& outside : profiles.outside) {
+    ReportHeld(held, FirefoxProfileName(outside), outside, SkipReason::kOutsideProfile);
+  }
+  for (const std::wstring& profile : profiles.folders) {
     count += ProcessFirefoxCookieFile(profile + L"\\cookies.txt", filter, items, clean);
     const std::wstring database = profile + L"\\cookies.sqlite";
     bool in_use = false;

@@ -1,5 +1,8 @@
 // Firefox's profile list, "profiles.ini".
+#include <algorithm>
+#include <cwctype>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "platform/platform.h"
@@ -7,11 +10,38 @@
 
 namespace {
 
+// The components of a path, between "\" or "/".
+std::vector<std::wstring> Components(const std::wstring& path) {
+  std::vector<std::wstring> parts;
+  std::wstring part;
+  for (const wchar_t c : path + L'\\') {
+    if (c != L'\\' && c != L'/') {
+      part += static_cast<wchar_t>(std::towupper(static_cast<wint_t>(c)));
+    } else if (!part.empty()) {
+      parts.push_back(std::move(part));
+      part.clear();
+    }
+  }
+  return parts;
+}
+
+// True when the absolute `path` lies, as written, inside `root`: its first
+// components are those of the root (without regard to case) and more follow. A
+// path of another drive or tree is never taken as one below the root.
+bool LiesInside(const std::wstring& path, const std::wstring& root) {
+  const std::vector<std::wstring> inner = Components(path), outer = Components(root);
+  if (inner.size() <= outer.size()) return false;
+  const bool path_rooted = path[0] == L'\\' || path[0] == L'/';
+  const bool root_rooted = !root.empty() && (root[0] == L'\\' || root[0] == L'/');
+  return path_rooted == root_rooted && std::equal(outer.begin(), outer.end(), inner.begin());
+}
+
 // The profiles that the list in `firefox` (a Firefox folder, ending in "\\") names.
-void AddProfilesListedIn(const std::wstring& firefox, std::vector<std::wstring>* folders) {
+void AddProfilesListedIn(const std::wstring& firefox, FirefoxProfiles* profiles) {
   // Read once: every lookup below is a search of what was read. Firefox writes the
   // list in UTF-8.
   const platform::IniFile list(firefox + L"profiles.ini", platform::IniEncoding::kUtf8);
+  const std::wstring& root = platform::GetProfileRoot();
   for (int n = 0;; ++n) {
     const std::wstring section = L"Profile" + std::to_wstring(n);
     const std::wstring path = list.ReadString(section, L"Path", L"");
@@ -20,18 +50,34 @@ void AddProfilesListedIn(const std::wstring& firefox, std::vector<std::wstring>*
     // Only a path of plain names, which a relative one cannot climb out of, to a
     // folder that is not a link.
     if (!platform::IsWindowsPath(path, relative)) continue;
+    // A profile folder given to work on is all the operation may change.
+    if (!relative && !root.empty() && !LiesInside(path, root)) {
+      profiles->outside.push_back(path);
+      continue;
+    }
     const std::wstring folder = relative ? firefox + path : path;
-    if (!platform::IsLinkOrReparsePoint(folder)) folders->push_back(folder);
+    if (platform::IsLinkOrReparsePoint(folder)) continue;
+    // Paths that differ in case, separators or form but lead to one folder are one
+    // profile.
+    platform::FileIdentity identity;
+    if (platform::GetPathIdentity(folder, &identity)) {
+      const auto same = [&identity](const platform::FileIdentity& seen) {
+        return seen.SameEntry(identity);
+      };
+      if (std::any_of(profiles->seen.begin(), profiles->seen.end(), same)) continue;
+      profiles->seen.push_back(identity);
+    }
+    profiles->folders.push_back(folder);
   }
 }
 
 }  // namespace
 
-std::vector<std::wstring> FirefoxProfileFolders() {
-  std::vector<std::wstring> folders;
+FirefoxProfiles ListFirefoxProfiles() {
+  FirefoxProfiles profiles;
   std::wstring app_data;
   if (platform::GetKnownFolder(platform::KnownFolder::AppData, &app_data)) {
-    AddProfilesListedIn(app_data + L"\\Mozilla\\Firefox\\", &folders);
+    AddProfilesListedIn(app_data + L"\\Mozilla\\Firefox\\", &profiles);
   }
   // Firefox from the Microsoft Store keeps its application data in its package.
   std::wstring local_app_data;
@@ -39,10 +85,12 @@ std::vector<std::wstring> FirefoxProfileFolders() {
     AddProfilesListedIn(local_app_data +
                             L"\\Packages\\Mozilla.Firefox_n80bbvh6b1yt2\\LocalCache\\Roaming\\"
                             L"Mozilla\\Firefox\\",
-                        &folders);
+                        &profiles);
   }
-  return folders;
+  return profiles;
 }
+
+std::vector<std::wstring> FirefoxProfileFolders() { return ListFirefoxProfiles().folders; }
 
 std::wstring FirefoxProfileName(const std::wstring& folder) {
   const size_t slash = folder.find_last_of(L"\\/");

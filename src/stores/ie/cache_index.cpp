@@ -79,6 +79,12 @@ bool CCacheIndex::Start(const uint8_t* data, uint64_t size) {
   return true;
 }
 
+bool CCacheIndex::Rewind() {
+  if (data_ == nullptr) return false;
+  tables_seen_.clear();
+  return Start(data_, size_);
+}
+
 void CCacheIndex::Close() {
   file_.Close();
   data_ = nullptr;

@@ -27,6 +27,9 @@ class CCacheIndex {
   // 8-bit texts that stay valid until the next call or Close(). False when the walk
   // is over.
   bool Next(const char** url, const char** subfolder, const char** file_name);
+  // Starts the walk over from the first table, over the same bytes; false when
+  // nothing is open.
+  bool Rewind();
   void Close();
 
  private:

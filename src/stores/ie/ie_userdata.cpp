@@ -1,8 +1,12 @@
 // Internet Explorer UserData and DOM storage: the data files listed by URL in the
 // cache index ("index.dat") of seven storage folders. The index files are only
-// read; a clean deletes the data files of the evil entries.
+// read; a clean deletes the data files of the evil entries, except a file that an
+// entry it keeps names too, and only while each is still the file it read.
 #include <cstring>
+#include <cwctype>
+#include <set>
 #include <string>
+#include <utility>
 
 #include "platform/platform.h"
 #include "stores/ie/cache_index.h"
@@ -25,33 +29,57 @@ bool StartsWithNoCase(const std::string& text, size_t at, const char* prefix) {
 }
 
 
+// The data file an entry names, as a key that compares without regard to case.
+std::wstring DataFileKey(const char* subfolder, const char* file_name) {
+  std::wstring key = platform::WideFromAnsi(subfolder) + L"\\" + platform::WideFromAnsi(file_name);
+  for (wchar_t& c : key) c = static_cast<wchar_t>(std::towupper(static_cast<wint_t>(c)));
+  return key;
+}
+
 // One storage folder (its path ending in "\").
 int ProcessIEUserdataFolder(const std::wstring& folder, const CCookieFilter& filter,
                             CIEUserdataArray& items, bool clean) {
   CCacheIndex index;
   if (!index.Open(folder + L"index.dat")) return 0;
-  int count = 0;
   const char* url = nullptr;
   const char* subfolder = nullptr;
   const char* file_name = nullptr;
+  // A crafted index must not name anything outside its storage folder.
+  const auto usable = [&folder](const char* sub, const char* name) {
+    return platform::IsWindowsName(platform::WideFromAnsi(sub)) &&
+           platform::IsWindowsName(platform::WideFromAnsi(name)) &&
+           !platform::IsLinkOrReparsePoint(folder + platform::WideFromAnsi(sub));
+  };
+  // The data files of the entries a clean keeps: one file may serve several
+  // entries, and a file a kept entry names is never deleted.
+  std::set<std::wstring> kept;
+  if (clean) {
+    while (index.Next(&url, &subfolder, &file_name)) {
+      CIEUserdata item;
+      if (usable(subfolder, file_name) && !(item.SetSiteFromUrl(url) && filter.IsEvil(item))) {
+        kept.insert(DataFileKey(subfolder, file_name));
+      }
+    }
+    if (!index.Rewind()) return 0;
+  }
+  int count = 0;
   while (index.Next(&url, &subfolder, &file_name)) {
     CIEUserdata item;
-    // A crafted index must not name anything outside its storage folder.
-    if (!platform::IsWindowsName(platform::WideFromAnsi(subfolder)) ||
-        !platform::IsWindowsName(platform::WideFromAnsi(file_name)) ||
-        platform::IsLinkOrReparsePoint(folder + platform::WideFromAnsi(subfolder))) {
-      continue;
-    }
+    if (!usable(subfolder, file_name)) continue;
     if (!item.SetSiteFromUrl(url) || !filter.IsEvil(item)) continue;
-    if (!ReadUserdataFile(item, folder, subfolder, file_name)) continue;
-    if (clean) {
-      const std::wstring data_file = folder + platform::WideFromAnsi(subfolder) + L"\\" +
-                                     platform::WideFromAnsi(file_name);
-      if (platform::ShellDelete(data_file) == 0) ++count;
-    } else {
+    if (!clean) {
+      if (!ReadUserdataFile(item, folder, subfolder, file_name)) continue;
       items.push_back(item);
       ++count;
+      continue;
     }
+    if (kept.count(DataFileKey(subfolder, file_name)) != 0) continue;
+    platform::File file;
+    platform::FileIdentity read;
+    if (!ReadUserdataFile(item, folder, subfolder, file_name, &file, &read)) continue;
+    const std::wstring data_file = folder + platform::WideFromAnsi(subfolder) + L"\\" +
+                                   platform::WideFromAnsi(file_name);
+    if (file.RemoveIfUnchanged(data_file, read)) ++count;
   }
   return count;
 }
@@ -79,11 +107,15 @@ bool CIEUserdata::SetSiteFromUrl(const std::string& url) {
 }
 
 bool ReadUserdataFile(CIEUserdata& item, const std::wstring& folder, const std::string& subfolder,
-                      const std::string& file_name) {
+                      const std::string& file_name, platform::File* for_delete,
+                      platform::FileIdentity* identity) {
   const std::wstring path =
       folder + platform::WideFromAnsi(subfolder) + L"\\" + platform::WideFromAnsi(file_name);
-  platform::File file = platform::File::OpenForRead(path, platform::File::Share::kDenyWrite);
+  platform::File file = platform::File::OpenForRead(
+      path, for_delete != nullptr ? platform::File::Share::kDenyWriteAndDelete
+                                  : platform::File::Share::kDenyWrite);
   if (!file.is_open()) return false;
+  if (identity != nullptr && !file.GetIdentity(identity)) return false;
   unsigned char buffer[kPeekBytes + 2] = {};
   size_t got = 0;
   if (!file.Read(buffer, kPeekBytes, &got) || got == 0) return false;
@@ -105,6 +137,7 @@ bool ReadUserdataFile(CIEUserdata& item, const std::wstring& folder, const std::
   }
   item.m_strValue = value;
   item.m_strName = platform::WideFromAnsi(file_name);
+  if (for_delete != nullptr) *for_delete = std::move(file);
   return true;
 }
 

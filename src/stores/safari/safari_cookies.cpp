@@ -1,6 +1,7 @@
 // Safari cookies: one XML property list, "Cookies.plist", an array of dict
 // entries, one per cookie, read line by line.
 #include <cwctype>
+#include <optional>
 #include <string>
 
 #include "platform/platform.h"
@@ -132,8 +133,11 @@ int ProcessSafariCookieFile(const std::wstring& path, const CCookieFilter& filte
   // (an entry that does not parse included).
   std::string head;
   std::string rest;
+  // Open until the rewrite replaces it, which it does only while the path still
+  // names the file read.
+  std::optional<CStdioFileEx> opened;
   try {
-    CStdioFileEx file(path);
+    CStdioFileEx& file = opened.emplace(path);
     if (clean) file.BeginCapture();
     ReadPlistHead(file, kDict);
     if (!NextLineIsDict(file)) return 0;  // no entry at all: nothing to find or remove
@@ -166,7 +170,7 @@ int ProcessSafariCookieFile(const std::wstring& path, const CCookieFilter& filte
       out.Write(head);
       for (CSafariCookie& kept : items) kept.WriteTo(out);
       out.Write(rest);
-      out.Commit();
+      out.CommitReplacing(*opened);
     } catch (const CFileException&) {
       count = 0;  // the original stays in place, evil cookies and all
     }
