@@ -2,6 +2,9 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <optional>
 #include <sstream>
 
@@ -90,6 +93,10 @@ TEST_F(Cli, UsageErrorsExitWithTwo) {
       {"scan", "--profile", Profile(), "--no-such-option"},
       {"scan", "--profile", Profile() + "/missing"},
       {"scan", "--profile", Profile(), "--filter", Profile() + "/missing.txt"},
+      {"scan", "--profile", ""},
+      {"clean", "--profile", ""},
+      {"scan", "--profile", Profile(), "--browsers", ""},
+      {"clean", "--profile", Profile(), "--browsers", ""},
   };
   for (const auto& args : bad) {
     EXPECT_EQ(Run(args), kExitUsage) << (args.empty() ? "" : args[0]);
@@ -205,4 +212,77 @@ TEST_F(Cli, HeldDatabaseIsSkippedWithStatusThreeNamedInJsonAndOnStandardError) {
               backslashed(platform::Utf8FromWide(profile_.Path(cookies))));
     EXPECT_FALSE(skipped[0]["reason"].get<std::string>().empty());
   }
+}
+
+TEST_F(Cli, PlainScanFieldsEscapeControlCharactersAndJsonKeepsThem) {
+  const struct {
+    std::string value;
+    std::string shown;
+  } cases[] = {
+      {"a\tb", "a\\tb"},
+      {"two\nlines\r\n", "two\\nlines\\r\\n"},
+      {"esc\x1b[31m", "esc\\x1b[31m"},
+      {"bell\x07 del\x7f", "bell\\x07 del\\x7f"},
+      {"back\\slash", "back\\\\slash"},
+      {"plain text", "plain text"},
+  };
+  const std::string database = "AppData/Roaming/Mozilla/Firefox/p/cookies.sqlite";
+  profile_.Write("AppData/Roaming/Mozilla/Firefox/profiles.ini", "[Profile0]\nIsRelative=1\nPath=p\n");
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.shown);
+    {
+      profile_.Write(database, "");
+      TestDb db(profile_.Path(database));
+      db.Exec(kFirefoxCookieSchema);
+      db.Run("INSERT INTO moz_cookies (name, value, host, path, expiry) VALUES ('n', ?, "
+             "'.doubleclick.net', '/', 0)",
+             {c.value});
+    }
+    ASSERT_EQ(Run({"scan", "--browsers", "firefox", "--profile", Profile()}), kExitOk) << err_.str();
+    const std::string line = out_.str().substr(0, out_.str().find('\n'));
+    EXPECT_EQ(line.substr(line.rfind('\t') + 1), c.shown);
+    ASSERT_EQ(Run({"scan", "--json", "--browsers", "firefox", "--profile", Profile()}), kExitOk);
+    EXPECT_EQ(nlohmann::json::parse(out_.str())["items"][0]["value"], c.value);
+    std::filesystem::remove(profile_.Native(database));
+    std::filesystem::remove(profile_.Native(database + "-wal"));
+    std::filesystem::remove(profile_.Native(database + "-shm"));
+  }
+}
+
+TEST_F(Cli, AbsoluteProfilePathsAreFollowedOnlyInsideTheGivenFolder) {
+  // A cookies.txt with an evil cookie in the given folder and beside it.
+  const std::string cookie = ".doubleclick.net\tTRUE\t/\tFALSE\t0\tn\tv\n";
+  const std::string inside = Profile() + "/Elsewhere/inside";
+  const std::string outside = Profile() + "-beside/p";
+  const struct {
+    const char* what;
+    std::string path;
+    int status;
+    int removed;
+  } cases[] = {
+      {"a folder inside the given one", inside, kExitOk, 1},
+      {"a folder beside it", outside, kExitSkipped, 0},
+      {"a drive path, never taken as one below the folder", "C:\\Users\\x\\Elsewhere\\inside",
+       kExitSkipped, 0},
+      {"a path that only begins like the folder's", Profile() + "x/p", kExitSkipped, 0},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    profile_.Write("AppData/Roaming/Mozilla/Firefox/profiles.ini",
+                   "[Profile0]\nIsRelative=0\nPath=" + c.path + "\n");
+    profile_.Write("Elsewhere/inside/cookies.txt", cookie);
+    std::filesystem::create_directories(outside);
+    std::ofstream(outside + "/cookies.txt", std::ios::binary) << cookie;
+    ASSERT_EQ(Run({"clean", "--json", "--browsers", "firefox", "--profile", Profile()}), c.status)
+        << err_.str();
+    const auto result = nlohmann::json::parse(out_.str());
+    EXPECT_EQ(result["removed"], c.removed);
+    EXPECT_EQ(result["skipped"].size(), c.status == kExitSkipped ? 1u : 0u);
+    EXPECT_EQ(err_.str().find("outside the profile folder") != std::string::npos,
+              c.status == kExitSkipped)
+        << err_.str();
+    std::ifstream left(outside + "/cookies.txt", std::ios::binary);
+    EXPECT_EQ(std::string(std::istreambuf_iterator<char>(left), {}), cookie);
+  }
+  std::filesystem::remove_all(Profile() + "-beside");
 }

@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <fstream>
 #include <optional>
 #include <string>
 #include <utility>
@@ -20,6 +21,7 @@
 #endif
 
 #include "platform/platform.h"
+#include "platform/race_hook.h"
 #include "scan/scanner.h"
 #include "sqlite_support.h"
 #include "support/temp_tree.h"
@@ -75,27 +77,37 @@ std::string IERecord(const std::string& site) {
   return "n\nv\n" + site + "\n1536\n2015032320\n30912156\n3477790720\n30405223\n*\n";
 }
 
-// An index.dat in the first storage folder naming `file` in subfolder "SUB1".
-std::string Index(const std::string& file) {
-  auto put32 = [](std::string& bytes, size_t at, uint32_t value) {
+// An index.dat in the first storage folder whose entries (URL, data file) name
+// files in subfolder "SUB1".
+std::string Index(const std::vector<std::pair<std::string, std::string>>& entries) {
+  auto put32 = [](std::string& bytes, size_t at, size_t value) {
     for (int i = 0; i < 4; ++i) bytes[at + i] = static_cast<char>(value >> (8 * i));
   };
-  const size_t record = 0x200 + 512;
-  const std::string url = "userdata:x@http@www.tracker.com";
-  std::string bytes(record + 256, '\0');
+  const size_t records = 0x200 + 512;
+  std::string bytes(records + 256 * entries.size(), '\0');
   bytes.replace(0, 27, "Client UrlCache MMF Ver 5.2");
   bytes.replace(80, 4, "SUB1");
   bytes.replace(0x200, 4, "HASH");
-  bytes.replace(record, 4, "URL ");
-  bytes.replace(record + 0x68, url.size(), url);
-  bytes.replace(record + 0x68 + url.size() + 1, file.size(), file);
-  for (const auto& [at, value] : std::vector<std::pair<size_t, size_t>>{
-           {28, bytes.size()}, {32, 0x200}, {0x204, 4}, {0x210, 0x5A5A5A00}, {0x214, record},
-           {record + 4, 2}, {record + 52, 0x68}, {record + 60, 0x68 + url.size() + 1}}) {
-    put32(bytes, at, static_cast<uint32_t>(value));
+  put32(bytes, 28, bytes.size());
+  put32(bytes, 32, 0x200);
+  put32(bytes, 0x204, 4);
+  for (size_t e = 0; e < entries.size(); ++e) {
+    const auto& [url, file] = entries[e];
+    const size_t record = records + 256 * e;
+    put32(bytes, 0x210 + 8 * e, 0x5A5A5A00);
+    put32(bytes, 0x214 + 8 * e, record);
+    bytes.replace(record, 4, "URL ");
+    bytes.replace(record + 0x68, url.size(), url);
+    bytes.replace(record + 0x68 + url.size() + 1, file.size(), file);
+    put32(bytes, record + 4, 2);
+    put32(bytes, record + 52, 0x68);
+    put32(bytes, record + 60, 0x68 + url.size() + 1);
   }
   return bytes;
 }
+
+// An index.dat naming `file` for one evil site.
+std::string Index(const std::string& file) { return Index({{"userdata:x@http@www.tracker.com", file}}); }
 
 enum Trap { kFile, kFolder, kLink, kPipe, kMount, kSql };
 
@@ -268,4 +280,131 @@ TEST(HostileProfile, PipesAndDevicesNeverHang) {
        {{kUserData + "index.dat", Index("data.xml")}}},
       {"a pipe in an evil Flash site folder", kPipe, kEvilFlash + "/a.sol", "", {}, 1, {kEvilFlash}},
   });
+}
+
+TEST(HostileProfile, ADataFileAKeptEntryNamesIsNeverDeleted) {
+  const std::string evil = "userdata:x@http@www.tracker.com", harmless = "userdata:x@http@example.org";
+  const std::string data = kUserData + "SUB1/shared.xml";
+  Check({
+      {"an evil and a harmless entry naming one file", kFile, data, "data",
+       {{kUserData + "index.dat", Index({{evil, "shared.xml"}, {harmless, "shared.xml"}})}}},
+      {"the harmless entry first, naming it in other letter case", kFile, data, "data",
+       {{kUserData + "index.dat", Index({{harmless, "SHARED.XML"}, {evil, "shared.xml"}})}}},
+      {"two evil entries naming one file", kFile, data, "data",
+       {{kUserData + "index.dat", Index({{evil, "shared.xml"}, {evil, "shared.xml"}})}}, 1, {data}},
+  });
+}
+
+namespace {
+
+// Another program's change to a file a clean has read and is about to replace or
+// delete: it appends bytes, or saves a new version as browsers do (a new file
+// written beside it, then renamed over it).
+struct Race {
+  const char* name;
+  std::vector<std::pair<std::string, std::string>> files;
+  std::string raced;       // the file the other program changes
+  bool replace;            // save a new version; else append
+  std::string bytes;       // appended, or the new version
+  int cleaned_when_refused;  // what the clean counts where the system refuses the change
+};
+
+// Plays the other program once, on the raced file, when a store is about to
+// replace or delete it; the listing right after the change is what the clean must
+// leave.
+class OtherProgram {
+ public:
+  OtherProgram(const World& world, const Race& race) {
+    platform::SetReplaceHookForTests([this, &world, &race](const std::wstring& path) {
+      platform::FileIdentity at, raced;
+      if (acted_ || !platform::GetPathIdentity(path, &at) ||
+          !platform::GetPathIdentity(world.Path(race.raced), &raced) || !at.SameEntry(raced)) {
+        return;
+      }
+      acted_ = true;
+      const fs::path target = world.Native(race.raced);
+      std::error_code error;
+      if (race.replace) {
+        const fs::path saved = target.string() + ".saving";
+        std::ofstream(saved, std::ios::binary) << race.bytes;
+        fs::rename(saved, target, error);
+        if (error) fs::remove(saved);
+      } else {
+        std::ofstream out(target, std::ios::binary | std::ios::app);
+        out << race.bytes;
+        out.close();
+        error = out.fail() ? std::make_error_code(std::errc::permission_denied) : std::error_code();
+      }
+      changed_ = !error;
+      after_change_ = ListTree(world.root());
+      // The clean's own new file, written before this moment, goes with a refused replace.
+      std::erase_if(after_change_, [](const auto& entry) {
+        return entry.first.find(".tsnew") != std::string::npos;
+      });
+    });
+  }
+  ~OtherProgram() { platform::SetReplaceHookForTests(nullptr); }
+
+  bool acted() const { return acted_; }
+  bool changed() const { return changed_; }
+  const TreeListing& after_change() const { return after_change_; }
+
+ private:
+  bool acted_ = false;
+  bool changed_ = false;
+  TreeListing after_change_;
+};
+
+const std::string kPlistHead =
+    "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<plist version=\"1.0\">\n<array>\n";
+
+std::string PlistEntry(const std::string& domain, const std::string& name) {
+  return "\t<dict>\n\t\t<key>Domain</key>\n\t\t<string>" + domain +
+         "</string>\n\t\t<key>Name</key>\n\t\t<string>" + name + "</string>\n\t</dict>\n";
+}
+
+}  // namespace
+
+TEST(HostileProfile, AFileAnotherProgramChangedAfterTheReadIsLeftAsThatProgramLeftIt) {
+  const std::string ff = kFirefox + "Profiles/p/cookies.txt";
+  const std::string all_evil = kCookies + "evil.txt", mixed = kCookies + "mixed.txt";
+  const std::string data = kUserData + "SUB1/data.xml";
+  const std::vector<Race> races = {
+      {"a harmless cookie appended to cookies.txt", {kFirefoxProfile,
+       {ff, ".tracker.com\tTRUE\t/\tFALSE\t0\tn\tv\nnews.example\tTRUE\t/\tFALSE\t0\tk\tv\n"}},
+       ff, false, "news.example\tTRUE\t/\tFALSE\t0\tlogin\tnew\n", 1},
+      {"an all-evil IE cookie file saved anew with a login cookie",
+       {{all_evil, IERecord("www.tracker.com/")}}, all_evil, true, IERecord("example.org/"), 1},
+      {"a login cookie appended to a mixed IE cookie file",
+       {{mixed, IERecord("www.tracker.com/") + IERecord("example.org/")}}, mixed, false,
+       IERecord("login.example.org/"), 1},
+      {"Cookies.plist saved anew",
+       {{kSafariPlist, kPlistHead + PlistEntry(".tracker.com", "n") + PlistEntry("example.org", "k") +
+                           "</array>\n</plist>\n"}},
+       kSafariPlist, true, kPlistHead + PlistEntry("example.org", "login") + "</array>\n</plist>\n", 1},
+      {"an IE storage data file saved anew", {{kUserData + "index.dat", Index("data.xml")}, {data, "evil"}},
+       data, true, "login", 1},
+  };
+  const CCookieFilter filter(L"*.tracker.com\n*.tracker.com?\n");
+  const auto all = [](Browser) { return true; };
+  for (const Race& race : races) {
+    SCOPED_TRACE(race.name);
+    World world;
+    for (const auto& [relative, bytes] : race.files) world.Write(relative, bytes);
+    const TreeListing before = ListTree(world.root());
+    const OtherProgram other(world, race);
+    const int cleaned = RunCleanSequence(filter, all);
+    ASSERT_TRUE(other.acted());
+    const TreeListing after = ListTree(world.root());
+    if (other.changed()) {
+      // The clean saw the change and left everything as the other program left it.
+      EXPECT_EQ(cleaned, 0);
+      EXPECT_EQ(ChangedPaths(other.after_change(), after), std::vector<std::string>());
+      EXPECT_NE(ChangedPaths(before, after), std::vector<std::string>());
+    } else {
+      // The read handle held the file (Windows): the clean went on as without it.
+      EXPECT_EQ(cleaned, race.cleaned_when_refused);
+      EXPECT_EQ(OutsideOf(ChangedPaths(before, after), {race.raced}), std::vector<std::string>());
+    }
+  }
 }
