@@ -1,12 +1,14 @@
 // ts-bench: times one store (or the whole sequence, or a floor) on a profile.
 //
 //   ts-bench --profile DIR --store NAME --mode scan|clean [--repeat N]
-//   ts-bench --profile DIR --floor read|select [--repeat N]
+//   ts-bench --profile DIR --floor read|select [--database FILE] [--repeat N]
+//   ts-bench --profile DIR --floor delete --database FILE
 //   ts-bench --list
 //
 // Prints one JSON object: the seconds of each run, the items found (scan) or
 // removed (clean), and the process's peak resident memory in KiB. A clean changes
-// the profile, so the runner gives every clean run a fresh copy.
+// the profile, so the runner gives every clean run a fresh copy; the delete floor
+// changes its database, so it runs once on a fresh copy too.
 #include <sys/resource.h>
 
 #include <chrono>
@@ -24,6 +26,7 @@
 #include <sqlite3.h>
 
 #include "app/settings.h"
+#include "model/cookie.h"
 #include "model/filter.h"
 #include "scan/scanner.h"
 #include "platform/platform.h"
@@ -73,6 +76,29 @@ int ReadFloor(const fs::path& profile) {
   return files;
 }
 
+// The columns the Chromium family's store reads from "<profile>\\Network\\Cookies".
+constexpr const char* kFamilySelect =
+    "SELECT rowid, host_key, name, path, value, length(encrypted_value), expires_utc, "
+    "top_frame_site_key FROM cookies";
+
+int CountRows(const fs::path& file, const std::vector<const char*>& queries) {
+  int rows = 0;
+  sqlite3* db = nullptr;
+  if (sqlite3_open_v2(file.c_str(), &db, SQLITE_OPEN_READONLY, nullptr) == SQLITE_OK) {
+    for (const char* sql : queries) {
+      sqlite3_exec(
+          db, sql,
+          [](void* count, int, char**, char**) {
+            ++*static_cast<int*>(count);
+            return 0;
+          },
+          &rows, nullptr);
+    }
+  }
+  sqlite3_close(db);
+  return rows;
+}
+
 // SQLite's own SELECT of the columns the stores read, over every cookie and
 // storage database of the profile.
 int SelectFloor(const fs::path& profile) {
@@ -88,21 +114,56 @@ int SelectFloor(const fs::path& profile) {
   for (const auto& entry : fs::recursive_directory_iterator(profile)) {
     const auto query = queries.find(entry.path().filename().string());
     if (!entry.is_regular_file() || query == queries.end()) continue;
-    sqlite3* db = nullptr;
-    if (sqlite3_open_v2(entry.path().c_str(), &db, SQLITE_OPEN_READONLY, nullptr) == SQLITE_OK) {
-      for (const char* sql : query->second) {
-        sqlite3_exec(
-            db, sql,
-            [](void* count, int, char**, char**) {
-              ++*static_cast<int*>(count);
-              return 0;
-            },
-            &rows, nullptr);
-      }
+    if (entry.path().parent_path().filename() == "Network") {
+      rows += CountRows(entry.path(), {kFamilySelect});
+    } else {
+      rows += CountRows(entry.path(), query->second);
     }
-    sqlite3_close(db);
   }
   return rows;
+}
+
+// The rowids of the evil rows of a Chromium family Cookies database, as the filter
+// judges their host_key and path.
+std::vector<sqlite3_int64> EvilRowids(const fs::path& database, const CCookieFilter& filter) {
+  std::vector<sqlite3_int64> rowids;
+  sqlite3* db = nullptr;
+  sqlite3_stmt* select = nullptr;
+  if (sqlite3_open_v2(database.c_str(), &db, SQLITE_OPEN_READONLY, nullptr) == SQLITE_OK &&
+      sqlite3_prepare_v2(db, "SELECT rowid, host_key, path FROM cookies", -1, &select,
+                         nullptr) == SQLITE_OK) {
+    CChromiumCookie item;
+    while (sqlite3_step(select) == SQLITE_ROW) {
+      const auto text = [select](int column) {
+        const unsigned char* cell = sqlite3_column_text(select, column);
+        return std::string(cell != nullptr ? reinterpret_cast<const char*>(cell) : "");
+      };
+      item.m_strSite = platform::WideFromUtf8(text(1) + text(2));
+      if (filter.IsEvil(item)) rowids.push_back(sqlite3_column_int64(select, 0));
+    }
+  }
+  sqlite3_finalize(select);
+  sqlite3_close(db);
+  return rowids;
+}
+
+// SQLite's own DELETE of the given rows, in one transaction with secure delete on,
+// as the clean pass runs it: open, delete, commit, close. The rows deleted.
+int DeleteFloor(const fs::path& database, const std::vector<sqlite3_int64>& rowids) {
+  std::string sql = "PRAGMA secure_delete=ON; BEGIN IMMEDIATE; DELETE FROM cookies WHERE rowid IN (";
+  for (size_t i = 0; i < rowids.size(); ++i) {
+    if (i != 0) sql += ',';
+    sql += std::to_string(rowids[i]);
+  }
+  sql += "); COMMIT;";
+  int deleted = 0;
+  sqlite3* db = nullptr;
+  if (sqlite3_open_v2(database.c_str(), &db, SQLITE_OPEN_READWRITE, nullptr) == SQLITE_OK &&
+      sqlite3_exec(db, sql.c_str(), nullptr, nullptr, nullptr) == SQLITE_OK) {
+    deleted = static_cast<int>(sqlite3_total_changes(db));
+  }
+  sqlite3_close(db);
+  return deleted;
 }
 
 }  // namespace
@@ -112,7 +173,9 @@ int main(int argc, char** argv) {
   options.add_options()("profile", "profile folder", cxxopts::value<std::string>())(
       "store", "store name or 'all'", cxxopts::value<std::string>())(
       "mode", "scan or clean", cxxopts::value<std::string>()->default_value("scan"))(
-      "floor", "read or select", cxxopts::value<std::string>())(
+      "floor", "read, select or delete", cxxopts::value<std::string>())(
+      "database", "the one database of the select or delete floor",
+      cxxopts::value<std::string>())(
       "repeat", "runs", cxxopts::value<int>()->default_value("1"))(
       "list", "print the store names, one per line");
   const auto parsed = options.parse(argc, argv);
@@ -132,10 +195,22 @@ int main(int argc, char** argv) {
   if (parsed.count("floor") != 0) {
     const std::string floor = parsed["floor"].as<std::string>();
     result["floor"] = floor;
+    const std::string database =
+        parsed.count("database") != 0 ? parsed["database"].as<std::string>() : std::string();
     if (floor == "read") {
       run = [&profile] { return ReadFloor(profile); };
-    } else {
+    } else if (floor == "select" && database.empty()) {
       run = [&profile] { return SelectFloor(profile); };
+    } else if (floor == "select") {
+      run = [database] { return CountRows(database, {kFamilySelect}); };
+    } else if (floor == "delete" && !database.empty()) {
+      const CCookieFilter filter(CtrackscrubApp::GetFilter());
+      run = [database, rowids = EvilRowids(database, filter)] {
+        return DeleteFloor(database, rowids);
+      };
+    } else {
+      std::cerr << options.help();
+      return 2;
     }
   } else {
     const std::string store = parsed["store"].as<std::string>();

@@ -23,6 +23,7 @@ SCALES = {
     "firefox_cookies_txt_lines": (200, 2000),
     "dom_storage_rows": (300, 20000),
     "chrome_cookie_rows": (300, 100000),
+    "chromium_network_cookie_rows": (300, 100000),
     "safari_plist_entries": (300, 10000),
     "safari_databases": (50, 2000),
     "safari_localstorage_files": (50, 2000),
@@ -41,8 +42,8 @@ HOSTS = ["www", "ad", "ads", "b", "cdn", "static", "img", "", "", ""]
 FILETIME_2030 = (1893456000 + 11644473600) * 10**7
 
 
-def site(rng):
-    domain = rng.choice(EVIL) if rng.random() < 0.25 else rng.choice(GOOD)
+def site(rng, evil_share=0.25):
+    domain = rng.choice(EVIL) if rng.random() < evil_share else rng.choice(GOOD)
     host = rng.choice(HOSTS)
     return f"{host}.{domain}" if host else domain
 
@@ -130,6 +131,53 @@ def chrome(profile, rng, rows):
         db.commit()
         db.close()
     os.makedirs(os.path.join(root, "Crashpad"), exist_ok=True)  # a folder without cookies
+
+
+# Today's Cookies table of the Chromium family (meta version 24).
+CHROMIUM_V24 = """
+CREATE TABLE meta(key LONGVARCHAR NOT NULL UNIQUE PRIMARY KEY, value LONGVARCHAR);
+INSERT INTO meta VALUES ('version', '24'), ('last_compatible_version', '24');
+CREATE TABLE cookies(creation_utc INTEGER NOT NULL, host_key TEXT NOT NULL,
+  top_frame_site_key TEXT NOT NULL, name TEXT NOT NULL, value TEXT NOT NULL,
+  encrypted_value BLOB NOT NULL, path TEXT NOT NULL, expires_utc INTEGER NOT NULL,
+  is_secure INTEGER NOT NULL, is_httponly INTEGER NOT NULL, last_access_utc INTEGER NOT NULL,
+  has_expires INTEGER NOT NULL, is_persistent INTEGER NOT NULL, priority INTEGER NOT NULL,
+  samesite INTEGER NOT NULL, source_scheme INTEGER NOT NULL, source_port INTEGER NOT NULL,
+  last_update_utc INTEGER NOT NULL, source_type INTEGER NOT NULL,
+  has_cross_site_ancestor INTEGER NOT NULL);
+CREATE UNIQUE INDEX cookies_unique_index ON cookies(host_key, top_frame_site_key,
+  has_cross_site_ancestor, name, path, source_scheme, source_port);
+"""
+
+# Today's layout: "<User Data>\Default\Network\Cookies", relative to the profile.
+CHROMIUM_NETWORK_COOKIES = {
+    "chrome": "AppData/Local/Google/Chrome/User Data/Default/Network/Cookies",
+    "edge": "AppData/Local/Microsoft/Edge/User Data/Default/Network/Cookies",
+}
+
+
+def chromium_network(profile, rng, rows):
+    """Chrome's and Edge's Default profile in today's layout: a Network\\Cookies
+    database of today's schema, values empty and encrypted ("v10" and random bytes,
+    as on Windows), about one row in five from an advertising or tracking site; and
+    a "Local State" naming the profiles."""
+    for relative in CHROMIUM_NETWORK_COOKIES.values():
+        path = os.path.join(profile, *relative.split("/"))
+        os.makedirs(os.path.dirname(path), exist_ok=True)
+        db = sqlite3.connect(path)
+        db.executescript(CHROMIUM_V24)
+        created = 13350000000000000
+        db.executemany("INSERT INTO cookies VALUES (?, ?, '', ?, '', ?, '/', ?, 1, 0, ?, 1, 1, 1, "
+                       "-1, 2, 443, ?, 0, 0)",
+                       [(created + i, "." + site(rng, 0.2), f"n{i}",
+                         b"v10" + rng.randbytes(12 + 24 + 16), FILETIME_2030 // 10, created + i,
+                         created + i) for i in range(rows)])
+        db.commit()
+        db.close()
+        user_data = os.path.dirname(os.path.dirname(os.path.dirname(path)))
+        with open(os.path.join(user_data, "Local State"), "w") as f:
+            f.write('{"profile":{"info_cache":{"Default":{"name":"Person 1"},'
+                    '"Profile 1":{"name":"Work"}},"last_used":"Default"}}\n')
 
 
 def safari(profile, rng, entries, databases, localstorage):
@@ -264,6 +312,7 @@ def main():
     chrome(out, rng, n["chrome_cookie_rows"])
     safari(out, rng, n["safari_plist_entries"], n["safari_databases"], n["safari_localstorage_files"])
     flash(out, rng, n["flash_site_folders"], sol)
+    chromium_network(out, random.Random(20261210), n["chromium_network_cookie_rows"])
 
 
 if __name__ == "__main__":

@@ -1,7 +1,8 @@
 """Google Chrome: two profiles ("Default" and "Profile 1") with a Cookies database
 each, beside folders and files of User Data that hold no cookies. The databases use
 Chrome's own table definitions: a current Chrome's and, for the older profile, that
-of Chrome 80 (meta version 12)."""
+of Chrome 80 (meta version 12). Today's "Default\\Network\\Cookies" is chromium.py's;
+"Local State" names both profiles."""
 import os
 import sqlite3
 import time
@@ -82,4 +83,5 @@ def make(profile):
     for folder in ("System Profile", "Crashpad", "Safe Browsing"):
         os.makedirs(os.path.join(user_data, folder), exist_ok=True)
     with open(os.path.join(user_data, "Local State"), "w") as f:
-        f.write('{"profile":{"last_used":"Default"}}\n')
+        f.write('{"profile":{"info_cache":{"Default":{"name":"Person 1"},'
+                '"Profile 1":{"name":"Travel"}},"last_used":"Default"}}\n')
