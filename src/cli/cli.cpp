@@ -19,7 +19,21 @@ namespace {
 
 constexpr char kProgram[] = "trackscrub-cli";
 // Why a store was skipped: its browser holds its database while it runs.
-constexpr char kHeldReason[] = "the database is in use by another program (is the browser running?)";
+// Why a database was skipped, as the console says it.
+const char* HeldReasonText(HeldReason reason) {
+  switch (reason) {
+    case HeldReason::kNeedsRecovery:
+      return "the database needs recovery from an interrupted write (a clean recovers it)";
+    case HeldReason::kHardLinked:
+      return "the database or one of its files has other links; it is not written";
+    case HeldReason::kChangedOtherRows:
+      return "a deletion changed more than the listed row; nothing was removed";
+    case HeldReason::kNone:
+    case HeldReason::kInUse:
+      break;
+  }
+  return "the database is in use by another program (is the browser running?)";
+}
 
 // Parses "ie,firefox,..." into the set of enabled browsers.
 bool ParseBrowsers(const std::string& list, std::set<Browser>* enabled, std::string* bad) {
@@ -103,7 +117,7 @@ nlohmann::ordered_json SkippedJson(const std::vector<HeldBrowserStore>& held) {
     skipped.push_back({{"browser", BrowserOf(store.browser).console_label},
                        {"profile", platform::Utf8FromWide(store.store.profile)},
                        {"path", platform::Utf8FromWide(store.store.path)},
-                       {"reason", kHeldReason}});
+                       {"reason", HeldReasonText(store.store.reason)}});
   }
   return skipped;
 }
@@ -114,7 +128,7 @@ void ReportSkipped(std::ostream& err, const std::vector<HeldBrowserStore>& held)
   for (const HeldBrowserStore& store : held) {
     err << kProgram << ": skipped " << BrowserOf(store.browser).console_label << " profile '"
         << platform::Utf8FromWide(store.store.profile) << "': "
-        << platform::Utf8FromWide(store.store.path) << ": " << kHeldReason << '\n';
+        << platform::Utf8FromWide(store.store.path) << ": " << HeldReasonText(store.store.reason) << '\n';
   }
   for (const std::wstring& sentence : HeldSentences(held)) {
     err << kProgram << ": " << platform::Utf8FromWide(sentence) << '\n';

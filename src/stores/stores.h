@@ -8,9 +8,9 @@
 // A store whose files or folders are missing or unreadable contributes 0 and
 // reports nothing.
 //
-// The database stores also name, in `held` (when given), every database that a
-// running browser kept them from (opened without sharing, or locked): such a
-// database contributes 0.
+// The database stores also name, in `held` (when given), every database they left
+// as it was for a HeldReason (a running browser held it, it needs recovery, it has
+// other links, a DELETE changed more than its row): such a database contributes 0.
 #pragma once
 
 #include <string>
@@ -19,16 +19,31 @@
 #include "model/cookie.h"
 #include "model/filter.h"
 
-// A database that another program (the browser, while it runs) held.
+// Why a database store left a database as it was and contributed 0.
+enum class HeldReason {
+  kNone,           // it did not: nothing to report
+  kInUse,          // another program (the browser, while it runs) held it
+  kNeedsRecovery,  // a scan met a hot journal: only a write (a clean) may recover it
+  kHardLinked,     // a clean met a file with more than one link (the database, -wal,
+                   // -journal or -shm): writing it would change a file elsewhere too
+  kChangedOtherRows,  // a DELETE changed something other than the one row it named:
+                      // the whole transaction was rolled back
+};
+
+// A database that a store left as it was.
 struct HeldStore {
   std::wstring profile;  // the profile's name, as the browser shows it
   std::wstring path;     // the database file
+  HeldReason reason = HeldReason::kInUse;
 };
 using HeldStores = std::vector<HeldStore>;
 
-// Adds a held database to `held`, when there is a list.
-inline void ReportHeld(HeldStores* held, const std::wstring& profile, const std::wstring& path) {
-  if (held != nullptr) held->push_back(HeldStore{profile, path});
+// Adds a held database to `held`, when there is a list and a reason.
+inline void ReportHeld(HeldStores* held, const std::wstring& profile, const std::wstring& path,
+                       HeldReason reason = HeldReason::kInUse) {
+  if (held != nullptr && reason != HeldReason::kNone) {
+    held->push_back(HeldStore{profile, path, reason});
+  }
 }
 
 int ProcessIECookies(const CCookieFilter& filter, CIECookieArray& items, bool clean);

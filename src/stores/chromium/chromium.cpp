@@ -173,7 +173,7 @@ std::vector<ChromiumProfile> ChromiumProfiles(const std::wstring& user_data, boo
 
 int ProcessChromiumCookieDatabase(const std::wstring& path, int browser,
                                   const std::wstring& profile, const CCookieFilter& filter,
-                                  CChromiumCookieArray& items, bool clean, bool* held) {
+                                  CChromiumCookieArray& items, bool clean, HeldReason* held) {
   return sqlite_access::PlannedDatabaseStep<CChromiumCookie>(
       path, filter, items, clean,
       [browser, &profile](sqlite_access::Database& db) {
@@ -191,10 +191,10 @@ int ProcessChromiumCookies(const ChromiumBrowser& browser, const CCookieFilter& 
     const std::wstring user_data = root + L"\\" + folder.path;
     for (const ChromiumProfile& profile : ChromiumProfiles(user_data, folder.opera_layout)) {
       for (const std::wstring& database : CookieDatabases(profile.folder, folder.legacy_elsewhere)) {
-        bool in_use = false;
+        HeldReason reason = HeldReason::kNone;
         count += ProcessChromiumCookieDatabase(database, browser.id, profile.name, filter, items,
-                                               clean, &in_use);
-        if (in_use) ReportHeld(held, profile.name, database);
+                                               clean, &reason);
+        ReportHeld(held, profile.name, database, reason);
       }
     }
   }

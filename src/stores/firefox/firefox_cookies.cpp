@@ -144,7 +144,7 @@ int ProcessFirefoxCookieFile(const std::wstring& path, const CCookieFilter& filt
 }
 
 int ProcessFirefoxCookieDatabase(const std::wstring& path, const CCookieFilter& filter,
-                                 CFirefoxCookieArray& items, bool clean, bool* held) {
+                                 CFirefoxCookieArray& items, bool clean, HeldReason* held) {
   return sqlite_access::PlannedDatabaseStep<CFirefoxCookie>(path, filter, items, clean,
                                                            CookieTables, held);
 }
@@ -155,9 +155,9 @@ int ProcessFirefoxCookies(const CCookieFilter& filter, CFirefoxCookieArray& item
   for (const std::wstring& profile : FirefoxProfileFolders()) {
     count += ProcessFirefoxCookieFile(profile + L"\\cookies.txt", filter, items, clean);
     const std::wstring database = profile + L"\\cookies.sqlite";
-    bool in_use = false;
-    count += ProcessFirefoxCookieDatabase(database, filter, items, clean, &in_use);
-    if (in_use) ReportHeld(held, FirefoxProfileName(profile), database);
+    HeldReason reason = HeldReason::kNone;
+    count += ProcessFirefoxCookieDatabase(database, filter, items, clean, &reason);
+    ReportHeld(held, FirefoxProfileName(profile), database, reason);
   }
   return count;
 }
