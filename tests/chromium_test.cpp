@@ -153,9 +153,9 @@ TEST(ChromiumRows, ScanShowsEachRowAsACookieAndCleanRemovesExactlyTheEvilOnes) {
   }
   const auto before = Snapshot(tree);
   CChromiumCookieArray items;
-  bool held = true;
+  HeldReason held = HeldReason::kInUse;
   EXPECT_EQ(ProcessChromiumCookieDatabase(path, 7, L"Work", kFilter, items, false, &held), 3);
-  EXPECT_FALSE(held);
+  EXPECT_EQ(held, HeldReason::kNone);
   std::vector<std::string> seen;
   for (const CChromiumCookie& item : items) {
     EXPECT_EQ(item.m_nBrowser, 7);
@@ -166,7 +166,7 @@ TEST(ChromiumRows, ScanShowsEachRowAsACookieAndCleanRemovesExactlyTheEvilOnes) {
 
   CChromiumCookieArray scratch;
   EXPECT_EQ(ProcessChromiumCookieDatabase(path, 7, L"Work", kFilter, scratch, true, &held), 3);
-  EXPECT_FALSE(held);
+  EXPECT_EQ(held, HeldReason::kNone);
   TestDb db(path);
   EXPECT_EQ(db.Rows("SELECT * FROM cookies ORDER BY rowid"), kept);
 }

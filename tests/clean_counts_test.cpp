@@ -1,5 +1,5 @@
-// What a clean counts is what it removed: a rewrite that fails, a DELETE that
-// removes no row, count nothing, and every file they did not change is as it was.
+// What a clean counts is what it removed: a rewrite that fails, a database that may
+// not be written, count nothing, and every file they did not change is as it was.
 #include <gtest/gtest.h>
 
 #ifndef _WIN32
@@ -8,6 +8,7 @@
 #include <csignal>
 #endif
 
+#include <filesystem>
 #include <functional>
 
 #include "sqlite_support.h"
@@ -34,11 +35,6 @@ const std::string kChromeRows = std::string(kChromeSchemaV12) +
     "last_access_utc, has_expires, is_persistent, priority, encrypted_value, samesite, source_scheme) VALUES "
     "(1, '.tracker.com', 'a', '1', '/', 0, 0, 0, 0, 1, 1, 1, X'', -1, 2), "
     "(2, 'ads.tracker.com', 'b', '2', '/', 0, 0, 0, 0, 1, 1, 1, X'', -1, 2);";
-
-// A trigger that lets a DELETE on `table` succeed without removing the row.
-std::string Skip(const std::string& table, const std::string& when) {
-  return "CREATE TRIGGER skip BEFORE DELETE ON " + table + " WHEN " + when + " BEGIN SELECT RAISE(IGNORE); END;";
-}
 
 template <typename Array>
 std::function<int(const CCookieFilter&)> Clean(int (*store)(const CCookieFilter&, Array&, bool)) {
@@ -86,6 +82,9 @@ TEST(CleanCounts, CountOnlyWhatWasRemoved) {
     std::function<int(const CCookieFilter&)> clean;
     bool disk_full;
     int removed;  // the file changes when something is, nothing else ever does
+    // The file (`file` and this suffix) that also gets a second name, so that no
+    // clean may write it; nullptr: none.
+    const char* linked = nullptr;
   } cases[] = {
       {"IE cookie file rewritten", kIE, false, kIERecords, Clean(ProcessIECookies), false, 1},
       {"IE cookie file on a full disk", kIE, false, kIERecords, Clean(ProcessIECookies), true, 0},
@@ -98,20 +97,18 @@ TEST(CleanCounts, CountOnlyWhatWasRemoved) {
        "\t\t<key>Path</key>\n\t\t<string>/</string>\n\t</dict>\n</array>\n</plist>\n",
        Clean(ProcessSafariCookies), true, 0},
       {"Chrome cookies on a full disk", kChrome, true, kChromeRows, Clean(ProcessChromeCookies), true, 0},
-      {"Chrome DELETE that removes no row", kChrome, true, kChromeRows + Skip("cookies", "old.name = 'a'"),
-       Clean(ProcessChromeCookies), false, 1},
-      {"Firefox DELETEs that remove no row", kProfile + "cookies.sqlite", true, kMozRows + Skip("moz_cookies", "1"),
-       Clean(ProcessFirefoxCookies), false, 0},
-      {"Firefox DELETE that removes no row", kProfile + "cookies.sqlite", true,
-       kMozRows + Skip("moz_cookies", "old.name = 'b'"), Clean(ProcessFirefoxCookies), false, 1},
-      {"DOM storage DELETE that removes no row", kProfile + "webappsstore.sqlite", true,
+      {"Chrome cookies with a second name", kChrome, true, kChromeRows, Clean(ProcessChromeCookies), false, 0,
+       ""},
+      {"Firefox cookies whose -wal has a second name", kProfile + "cookies.sqlite", true, kMozRows,
+       Clean(ProcessFirefoxCookies), false, 0, "-wal"},
+      {"DOM storage whose -journal has a second name", kProfile + "webappsstore.sqlite", true,
        std::string(kWebappsstoreSchemaOld) + "INSERT INTO webappsstore2 VALUES ('moc.rekcart.:http:80', 'k', 'v', "
-       "0, '');" + Skip("webappsstore2", "1"), Clean(ProcessFirefoxUserdata), false, 0},
-      {"Safari database row that stays", kSafari + "Databases.db", true,
+       "0, '');", Clean(ProcessFirefoxUserdata), false, 0, "-journal"},
+      {"Safari database index with a second name", kSafari + "Databases.db", true,
        "CREATE TABLE Databases (guid INTEGER PRIMARY KEY AUTOINCREMENT, origin TEXT, name TEXT, displayName "
        "TEXT, estimatedSize INTEGER, path TEXT); INSERT INTO Databases (origin, name, displayName, "
-       "estimatedSize, path) VALUES ('http_www.tracker.com_0', 'n', 'd', 0, '1.db');" + Skip("Databases", "1"),
-       Clean(ProcessSafariUserdata), false, 0},
+       "estimatedSize, path) VALUES ('http_www.tracker.com_0', 'n', 'd', 0, '1.db');",
+       Clean(ProcessSafariUserdata), false, 0, ""},
   };
   const CCookieFilter filter(L"*.tracker.com\n");
   for (const auto& c : cases) {
@@ -127,6 +124,11 @@ TEST(CleanCounts, CountOnlyWhatWasRemoved) {
       TestDb(profile.Path(c.file)).Exec(c.bytes);
     } else {
       profile.Write(c.file, c.bytes);
+    }
+    if (c.linked != nullptr) {
+      const std::string linked = c.file + c.linked;
+      if (!profile.Exists(linked)) profile.Write(linked, "");
+      std::filesystem::create_hard_link(profile.Native(linked), profile.Native(linked + ".other"));
     }
     const TreeListing before = ListTree(profile.root());
     EXPECT_EQ(CleanOn(c.disk_full, [&] { return c.clean(filter); }), c.removed);

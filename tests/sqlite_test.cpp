@@ -313,9 +313,6 @@ TEST_F(DatabaseStep, ViewsAndEndlessWorkGiveNothingAndChangeNothing) {
       {"endless recursive view", std::string(rename) + "CREATE VIEW entries AS " + endless +
        " SELECT '.tracker.com', 'a', n FROM r;", 0},
       {"view of a table", std::string(rename) + "CREATE VIEW ENTRIES AS SELECT * FROM stored;", 0},
-      {"endless DELETE trigger",
-       std::string("CREATE TRIGGER busy BEFORE DELETE ON entries BEGIN SELECT count(*) FROM (") + endless +
-       " SELECT n FROM r); END;", 3},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.what);
@@ -328,31 +325,6 @@ TEST_F(DatabaseStep, ViewsAndEndlessWorkGiveNothingAndChangeNothing) {
     EXPECT_EQ(Clean(), 0);
     EXPECT_EQ(Snapshot(tree_, "db"), before);
   }
-}
-
-TEST_F(DatabaseStep, FailedDeleteIsNotCountedAndTheOthersGoOn) {
-  CreateMixed();
-  {
-    TestDb db(Db());
-    db.Exec("CREATE TRIGGER keep_c BEFORE DELETE ON entries WHEN old.name = 'c' "
-            "BEGIN SELECT RAISE(ABORT, 'kept'); END;");
-  }
-  EXPECT_EQ(Clean(), 2);
-  EXPECT_EQ(Rows(), (std::vector<std::string>{"news.example|b|2", "x.tracker.com|c|3",
-                                              "shop.example|e|5"}));
-}
-
-TEST_F(DatabaseStep, TransactionRolledBackBySqliteCountsNothingAndDeletesNothing) {
-  CreateMixed();
-  {
-    TestDb db(Db());
-    // The second evil row's DELETE rolls back the whole transaction, the first
-    // DELETE included.
-    db.Exec("CREATE TRIGGER undo BEFORE DELETE ON entries WHEN old.name = 'c' "
-            "BEGIN SELECT RAISE(ROLLBACK, 'undone'); END;");
-  }
-  EXPECT_EQ(Clean(), 0);
-  EXPECT_EQ(Rows().size(), 5u);
 }
 
 TEST_F(DatabaseStep, WalDatabaseScanLeavesTheFolderAsItWas) {

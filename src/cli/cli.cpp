@@ -18,12 +18,22 @@
 namespace {
 
 constexpr char kProgram[] = "trackscrub-cli";
-// Why a store was skipped: its browser holds its database while it runs.
-constexpr char kHeldReason[] = "the database is in use by another program (is the browser running?)";
-constexpr char kOutsideReason[] = "the profile list names a folder outside the profile folder given";
-
-const char* ReasonText(SkipReason reason) {
-  return reason == SkipReason::kHeld ? kHeldReason : kOutsideReason;
+// Why a database was skipped, as the console says it.
+const char* HeldReasonText(HeldReason reason) {
+  switch (reason) {
+    case HeldReason::kNeedsRecovery:
+      return "the database needs recovery from an interrupted write (a clean recovers it)";
+    case HeldReason::kHardLinked:
+      return "the database or one of its files has other links; it is not written";
+    case HeldReason::kChangedOtherRows:
+      return "a deletion changed more than the listed row; nothing was removed";
+    case HeldReason::kOutsideProfile:
+      return "the profile list names a folder outside the profile folder given";
+    case HeldReason::kNone:
+    case HeldReason::kInUse:
+      break;
+  }
+  return "the database is in use by another program (is the browser running?)";
 }
 
 // A field of plain output with its control characters in C notation (\t, \n, \r,
@@ -135,7 +145,7 @@ nlohmann::ordered_json SkippedJson(const std::vector<HeldBrowserStore>& held) {
     skipped.push_back({{"browser", BrowserOf(store.browser).console_label},
                        {"profile", platform::Utf8FromWide(store.store.profile)},
                        {"path", platform::Utf8FromWide(store.store.path)},
-                       {"reason", ReasonText(store.store.reason)}});
+                       {"reason", HeldReasonText(store.store.reason)}});
   }
   return skipped;
 }
@@ -146,8 +156,7 @@ void ReportSkipped(std::ostream& err, const std::vector<HeldBrowserStore>& held)
   for (const HeldBrowserStore& store : held) {
     err << kProgram << ": skipped " << BrowserOf(store.browser).console_label << " profile '"
         << platform::Utf8FromWide(store.store.profile) << "': "
-        << platform::Utf8FromWide(store.store.path) << ": "
-        << ReasonText(store.store.reason) << '\n';
+        << platform::Utf8FromWide(store.store.path) << ": " << HeldReasonText(store.store.reason) << '\n';
   }
   for (const std::wstring& sentence : HeldSentences(held)) {
     err << kProgram << ": " << platform::Utf8FromWide(sentence) << '\n';

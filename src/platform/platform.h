@@ -85,6 +85,13 @@ bool DirectoryExists(const std::wstring& path);
 // run). Never waits. POSIX has no sharing modes: always false there.
 bool FileInUse(const std::wstring& path);
 
+// The names the existing file `path` has (its hard links): 1 for a file reachable
+// by this name alone, more when the same bytes are reachable by other names too;
+// 0 when it is missing or cannot be asked. A link or reparse point is asked about
+// itself, never followed. (GetFileInformationByHandle's nNumberOfLinks on Windows,
+// st_nlink of lstat on POSIX.)
+uint32_t LinkCount(const std::wstring& path);
+
 // DeleteFileW.
 bool RemoveFile(const std::wstring& path);
 

@@ -40,7 +40,7 @@ std::vector<std::wstring> HeldSentences(const std::vector<HeldBrowserStore>& hel
   std::vector<std::wstring> sentences;
   for (const BrowserInfo& browser : Browsers()) {
     for (const HeldBrowserStore& store : held) {
-      if (store.browser != browser.id || store.store.reason != SkipReason::kHeld) continue;
+      if (store.browser != browser.id || store.store.reason != HeldReason::kInUse) continue;
       sentences.push_back(std::wstring(browser.summary_name) +
                           L" is running; close it to clean its cookies.");
       break;

@@ -16,8 +16,8 @@ std::wstring FormatFoundSentence(const CScanLists& lists);
 // is 0 (none recorded); empty when the time cannot be converted.
 std::wstring FormatLastCleanLine(uint64_t last_clean);
 
-// One sentence for each browser that held a database, in the order of the table of
-// browsers: "Microsoft Edge is running; close it to clean its cookies.".
+// One sentence for each browser that held a database open (HeldReason::kInUse), in
+// the order of the table of browsers: "Microsoft Edge is running; close it to clean its cookies.".
 std::vector<std::wstring> HeldSentences(const std::vector<HeldBrowserStore>& held);
 
 // "%d cookies have been cleaned." or, for 0, "No cookies have been removed.".

@@ -8,10 +8,11 @@
 // A store whose files or folders are missing or unreadable contributes 0 and
 // reports nothing.
 //
-// The database stores also name, in `held` (when given), every database that a
-// running browser kept them from (opened without sharing, or locked): such a
-// database contributes 0. Firefox's cookie store names there too each profile it
-// did not enter because its folder lies outside the given profile folder.
+// The database stores also name, in `held` (when given), every database they left
+// as it was for a HeldReason (a running browser held it, it needs recovery, it has
+// other links, a DELETE changed more than its row): such a database contributes 0.
+// Firefox's cookie store names there too each profile it did not enter because its
+// folder lies outside the given profile folder.
 #pragma once
 
 #include <string>
@@ -20,25 +21,33 @@
 #include "model/cookie.h"
 #include "model/filter.h"
 
-// Why a store was skipped.
-enum class SkipReason {
-  kHeld,            // another program (the browser, while it runs) held the database
-  kOutsideProfile,  // the profile list names a folder outside the profile folder given
+// Why a database store left a database as it was and contributed 0.
+enum class HeldReason {
+  kNone,           // it did not: nothing to report
+  kInUse,          // another program (the browser, while it runs) held it
+  kNeedsRecovery,  // a scan met a hot journal: only a write (a clean) may recover it
+  kHardLinked,     // a clean met a file with more than one link (the database, -wal,
+                   // -journal or -shm): writing it would change a file elsewhere too
+  kChangedOtherRows,  // a DELETE changed something other than the one row it named:
+                      // the whole transaction was rolled back
+  kOutsideProfile,    // the profile list names a folder outside the profile folder
+                      // given: it was not entered
 };
 
-// A store that was skipped: a database another program held, or a profile whose
-// folder lies outside the profile folder the operation was given.
+// A database that a store left as it was, or a profile it did not enter.
 struct HeldStore {
   std::wstring profile;  // the profile's name, as the browser shows it
   std::wstring path;     // the database file, or the profile folder
-  SkipReason reason = SkipReason::kHeld;
+  HeldReason reason = HeldReason::kInUse;
 };
 using HeldStores = std::vector<HeldStore>;
 
-// Adds a skipped store to `held`, when there is a list.
+// Adds a held database to `held`, when there is a list and a reason.
 inline void ReportHeld(HeldStores* held, const std::wstring& profile, const std::wstring& path,
-                       SkipReason reason = SkipReason::kHeld) {
-  if (held != nullptr) held->push_back(HeldStore{profile, path, reason});
+                       HeldReason reason = HeldReason::kInUse) {
+  if (held != nullptr && reason != HeldReason::kNone) {
+    held->push_back(HeldStore{profile, path, reason});
+  }
 }
 
 int ProcessIECookies(const CCookieFilter& filter, CIECookieArray& items, bool clean);

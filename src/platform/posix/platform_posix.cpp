@@ -436,6 +436,12 @@ bool IsLinkOrReparsePoint(const std::wstring& path) {
 
 bool FileInUse(const std::wstring&) { return false; }
 
+uint32_t LinkCount(const std::wstring& path) {
+  struct stat st {};
+  if (lstat(ToNative(path).c_str(), &st) != 0) return 0;
+  return static_cast<uint32_t>(st.st_nlink);
+}
+
 bool RemoveFile(const std::wstring& path) { return unlink(ToNative(path).c_str()) == 0; }
 
 int ShellDelete(const std::wstring& path) {

@@ -25,7 +25,7 @@ void FillFromCookieRow(const Row& row, CChromeCookie* item) {
 }  // namespace
 
 int ProcessChromeCookieDatabase(const std::wstring& path, const CCookieFilter& filter,
-                                CChromeCookieArray& items, bool clean, bool* held) {
+                                CChromeCookieArray& items, bool clean, HeldReason* held) {
   return sqlite_access::DatabaseStep<CChromeCookie>(
       path, filter, items, clean,
       {{"SELECT creation_utc, name, value, host_key, expires_utc, path FROM cookies", kColumnCount,
@@ -45,9 +45,9 @@ int ProcessChromeCookies(const CCookieFilter& filter, CChromeCookieArray& items,
     if (entry.name == L"." || entry.name == L".." || !entry.is_directory) continue;
     // Every folder is tried; one without a Cookies file contributes 0.
     const std::wstring database = base + entry.name + L"\\Cookies";
-    bool in_use = false;
-    count += ProcessChromeCookieDatabase(database, filter, items, clean, &in_use);
-    if (in_use) ReportHeld(held, entry.name, database);
+    HeldReason reason = HeldReason::kNone;
+    count += ProcessChromeCookieDatabase(database, filter, items, clean, &reason);
+    ReportHeld(held, entry.name, database, reason);
   }
   return count;
 }

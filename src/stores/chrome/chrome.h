@@ -8,10 +8,11 @@
 
 #include "model/cookie.h"
 #include "model/filter.h"
+#include "stores/stores.h"
 
 // One Cookies database (table cookies), through the shared database step: a
 // scan appends the evil cookies to `items`; a clean pass deletes them and leaves
 // `items` alone. Returns the evil cookies found, or the rows deleted; *held (when
-// given) tells whether another program held the database.
+// given) tells why the database was left as it was (HeldReason).
 int ProcessChromeCookieDatabase(const std::wstring& path, const CCookieFilter& filter,
-                                CChromeCookieArray& items, bool clean, bool* held = nullptr);
+                                CChromeCookieArray& items, bool clean, HeldReason* held = nullptr);

@@ -181,8 +181,8 @@ std::vector<ChromiumProfile> ChromiumProfiles(const std::wstring& user_data, boo
 // so each site is asked about once and a harmless row is passed over without an item.
 int ProcessChromiumCookieDatabase(const std::wstring& path, int browser,
                                   const std::wstring& profile, const CCookieFilter& filter,
-                                  CChromiumCookieArray& items, bool clean, bool* held) {
-  if (held != nullptr) *held = false;
+                                  CChromiumCookieArray& items, bool clean, HeldReason* held) {
+  if (held != nullptr) *held = HeldReason::kNone;
   const size_t size_before = items.size();
   try {
     // The verdict on each site seen, by the bytes of host_key and path (SQL NULL as
@@ -215,7 +215,7 @@ int ProcessChromiumCookieDatabase(const std::wstring& path, int browser,
     };
     const sqlite_access::StepOutcome outcome = sqlite_access::RunDatabaseStep(path, plan, clean);
     if (held != nullptr) *held = outcome.held;
-    if (!outcome.held && !outcome.exhausted) return outcome.count;
+    if (outcome.held == HeldReason::kNone && !outcome.exhausted) return outcome.count;
   } catch (const std::bad_alloc&) {
   }
   items.erase(items.begin() + static_cast<std::ptrdiff_t>(size_before), items.end());
@@ -231,10 +231,10 @@ int ProcessChromiumCookies(const ChromiumBrowser& browser, const CCookieFilter& 
     const std::wstring user_data = root + L"\\" + folder.path;
     for (const ChromiumProfile& profile : ChromiumProfiles(user_data, folder.opera_layout)) {
       for (const std::wstring& database : CookieDatabases(profile.folder, folder.legacy_elsewhere)) {
-        bool in_use = false;
+        HeldReason reason = HeldReason::kNone;
         count += ProcessChromiumCookieDatabase(database, browser.id, profile.name, filter, items,
-                                               clean, &in_use);
-        if (in_use) ReportHeld(held, profile.name, database);
+                                               clean, &reason);
+        ReportHeld(held, profile.name, database, reason);
       }
     }
   }

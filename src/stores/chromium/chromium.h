@@ -49,11 +49,11 @@ std::vector<ChromiumProfile> ChromiumProfiles(const std::wstring& user_data, boo
 // One Cookies database of a profile: a scan appends the evil cookies (tagged with
 // `browser` and `profile`) to `items`, a clean pass deletes exactly those rows.
 // Reads the columns the table has: host_key, name and path must be there. Returns
-// the evil cookies found, or the rows deleted; *held (when given) tells whether
-// another program held the database.
+// the evil cookies found, or the rows deleted; *held (when given) tells why
+// the database was left as it was (HeldReason).
 int ProcessChromiumCookieDatabase(const std::wstring& path, int browser,
                                   const std::wstring& profile, const CCookieFilter& filter,
-                                  CChromiumCookieArray& items, bool clean, bool* held = nullptr);
+                                  CChromiumCookieArray& items, bool clean, HeldReason* held = nullptr);
 
 // The store entry for one browser of the family: every database of every profile of
 // each of its user data folders. Held databases go to `held`.

@@ -11,6 +11,7 @@
 #include "model/cookie.h"
 #include "model/filter.h"
 #include "platform/platform.h"
+#include "stores/stores.h"
 
 // The profile folders named by "profiles.ini" (UTF-8; a line that is not valid
 // UTF-8 is read with the ANSI code page) in the Firefox folder (application data +
@@ -56,15 +57,15 @@ int ProcessFirefoxCookieFile(const std::wstring& path, const CCookieFilter& filt
 
 // One "cookies.sqlite" (table moz_cookies), through the shared database step; the
 // expiry in milliseconds from schema 16 on, the cookie's container and partition
-// from originAttributes where the table has it. *held (when given) tells whether
-// another program held the database.
+// from originAttributes where the table has it. *held (when given) tells why
+// the database was left as it was (HeldReason).
 int ProcessFirefoxCookieDatabase(const std::wstring& path, const CCookieFilter& filter,
-                                 CFirefoxCookieArray& items, bool clean, bool* held = nullptr);
+                                 CFirefoxCookieArray& items, bool clean, HeldReason* held = nullptr);
 
 // One "webappsstore.sqlite": the tables webappsstore (site = domain) and
 // webappsstore2 (site = scope before its first ":", reversed), in one database step.
 int ProcessFirefoxStorageDatabase(const std::wstring& path, const CCookieFilter& filter,
-                                  CFirefoxUserdataArray& items, bool clean, bool* held = nullptr);
+                                  CFirefoxUserdataArray& items, bool clean, HeldReason* held = nullptr);
 
 // The site of a webappsstore2 scope: the characters before the first ":" (all of
 // them when there is none) in reverse order. "zyx.:http:80" gives ".xyz".

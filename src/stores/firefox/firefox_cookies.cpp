@@ -149,7 +149,7 @@ int ProcessFirefoxCookieFile(const std::wstring& path, const CCookieFilter& filt
 }
 
 int ProcessFirefoxCookieDatabase(const std::wstring& path, const CCookieFilter& filter,
-                                 CFirefoxCookieArray& items, bool clean, bool* held) {
+                                 CFirefoxCookieArray& items, bool clean, HeldReason* held) {
   return sqlite_access::PlannedDatabaseStep<CFirefoxCookie>(path, filter, items, clean,
                                                            CookieTables, held);
 }
@@ -160,14 +160,14 @@ int ProcessFirefoxCookies(const CCookieFilter& filter, CFirefoxCookieArray& item
   const FirefoxProfiles profiles = ListFirefoxProfiles();
   // Named here once for both of Firefox's stores: this one runs whenever Firefox does.
   for (const std::wstring& outside : profiles.outside) {
-    ReportHeld(held, FirefoxProfileName(outside), outside, SkipReason::kOutsideProfile);
+    ReportHeld(held, FirefoxProfileName(outside), outside, HeldReason::kOutsideProfile);
   }
   for (const std::wstring& profile : profiles.folders) {
     count += ProcessFirefoxCookieFile(profile + L"\\cookies.txt", filter, items, clean);
     const std::wstring database = profile + L"\\cookies.sqlite";
-    bool in_use = false;
-    count += ProcessFirefoxCookieDatabase(database, filter, items, clean, &in_use);
-    if (in_use) ReportHeld(held, FirefoxProfileName(profile), database);
+    HeldReason reason = HeldReason::kNone;
+    count += ProcessFirefoxCookieDatabase(database, filter, items, clean, &reason);
+    ReportHeld(held, FirefoxProfileName(profile), database, reason);
   }
   return count;
 }

@@ -33,7 +33,7 @@ std::wstring SiteFromScope(const std::wstring& scope) {
 }
 
 int ProcessFirefoxStorageDatabase(const std::wstring& path, const CCookieFilter& filter,
-                                  CFirefoxUserdataArray& items, bool clean, bool* held) {
+                                  CFirefoxUserdataArray& items, bool clean, HeldReason* held) {
   return sqlite_access::DatabaseStep<CFirefoxUserdata>(
       path, filter, items, clean,
       {{"SELECT domain, key, value FROM webappsstore", 3, FillFromDomainRow},
@@ -46,9 +46,9 @@ int ProcessFirefoxUserdata(const CCookieFilter& filter, CFirefoxUserdataArray& i
   int count = 0;
   for (const std::wstring& profile : FirefoxProfileFolders()) {
     const std::wstring database = profile + L"\\webappsstore.sqlite";
-    bool in_use = false;
-    count += ProcessFirefoxStorageDatabase(database, filter, items, clean, &in_use);
-    if (in_use) ReportHeld(held, FirefoxProfileName(profile), database);
+    HeldReason reason = HeldReason::kNone;
+    count += ProcessFirefoxStorageDatabase(database, filter, items, clean, &reason);
+    ReportHeld(held, FirefoxProfileName(profile), database, reason);
   }
   return count;
 }

@@ -2,12 +2,12 @@
 // the per-origin databases listed in Databases.db, each in a folder named after
 // its origin ("http_example.com_0"), and the "*.localstorage" files, named after
 // their origin too. Both kinds are SQLite files.
+#include <cstdint>
 #include <map>
 #include <string>
 #include <vector>
 
 #include "platform/platform.h"
-#include "sqlite3.h"
 #include "stores/sqlite/database_step.h"
 #include "stores/sqlite/sqlite_db.h"
 #include "stores/stores.h"
@@ -18,7 +18,7 @@ namespace {
 using sqlite_access::CellText;
 using sqlite_access::Database;
 using sqlite_access::ResultTable;
-using sqlite_access::SqlText;
+using sqlite_access::Statement;
 
 // The whole result of "SELECT <columns> FROM <table>" with `columns` columns (a
 // query without rows reports none); false when it fails or `table` is not a table
@@ -50,36 +50,49 @@ bool Summary(Database& db, const char* sql, std::wstring* text) {
   return true;
 }
 
-// Stage 1: the rows of the database index. A clean deletes the evil rows in one
-// transaction and, once it is committed, the origin folders of those rows. A row
-// counts when it was deleted and its origin's folder is gone with it.
+// Stage 1: the rows of the database index. A scan reads it read-only. A clean takes
+// the write lock, reads the rows, deletes each evil one by its rowid in one
+// transaction (a DELETE that changes anything but its one row takes the whole
+// transaction back) and, once it is committed, the origin folders of those rows. A
+// row counts when it was deleted and its origin's folder is gone with it.
 int ProcessSafariDatabases(const std::wstring& folder, const CCookieFilter& filter,
                            CSafariUserdataArray& items, bool clean) {
   Database index;
-  if (!index.OpenExisting(folder + L"Databases.db")) return 0;
+  if (!index.OpenExisting(folder + L"Databases.db",
+                          clean ? Database::Access::kWrite : Database::Access::kRead) ||
+      !index.HasTable("Databases")) {
+    return 0;
+  }
+  const std::string rowid = sqlite_access::RowidName(index, "Databases");
+  if (rowid.empty()) return 0;
+  if (clean) {
+    // Deleted rows are overwritten, not merely unlinked.
+    index.Execute("PRAGMA secure_delete=ON");
+    if (!index.Execute("BEGIN IMMEDIATE")) return 0;
+  }
   int count = 0;
   struct Row {
-    std::string guid;
+    int64_t rowid;
     std::wstring origin;
   };
   std::vector<Row> evil_rows;
   {
-    ResultTable rows;
-    if (!Query(index, "SELECT guid, origin, name, displayName, path FROM Databases", 5, &rows)) {
+    Statement rows;
+    if (!rows.Prepare(index, "SELECT " + rowid + ", origin, name, displayName, path FROM Databases") ||
+        rows.ColumnCount() != 5) {
       return 0;
     }
-    for (int row = 1; row <= rows.rows(); ++row) {
+    while (rows.Step() == Statement::StepResult::kRow) {
       CSafariUserdata item;
-      const std::wstring origin = CellText(rows.Cell(row, 1));
+      const std::wstring origin = CellText(rows.ColumnText(1));
       if (!item.SetSiteFromOrigin(origin) || !filter.IsEvil(item)) continue;
       if (clean) {
-        if (rows.Cell(row, 0) == nullptr) continue;  // a NULL guid names no row
-        evil_rows.push_back(Row{rows.Cell(row, 0), origin});
+        evil_rows.push_back(Row{rows.ColumnInt64(0), origin});
       } else if (IsOriginFolder(folder, origin) &&
-                 platform::IsWindowsName(CellText(rows.Cell(row, 4))) &&
-                 item.DescribeDatabase(CellText(rows.Cell(row, 2)),
-                                       CellText(rows.Cell(row, 3)),
-                                       folder + origin + L"\\" + CellText(rows.Cell(row, 4)))) {
+                 platform::IsWindowsName(CellText(rows.ColumnText(4))) &&
+                 item.DescribeDatabase(CellText(rows.ColumnText(2)),
+                                       CellText(rows.ColumnText(3)),
+                                       folder + origin + L"\\" + CellText(rows.ColumnText(4)))) {
         items.push_back(item);
         ++count;
       }
@@ -87,20 +100,20 @@ int ProcessSafariDatabases(const std::wstring& folder, const CCookieFilter& filt
   }
   if (!clean || evil_rows.empty()) return count;
 
-  // Deleted rows are overwritten, not merely unlinked.
-  index.Execute("PRAGMA secure_delete=ON");
-  if (!index.Execute("BEGIN IMMEDIATE")) return 0;
   std::map<std::wstring, int> deleted;  // origin -> rows deleted
-  for (const Row& row : evil_rows) {
-    const SqlText sql(sqlite3_mprintf("DELETE FROM Databases WHERE guid='%q'", row.guid.c_str()));
-    if (sql && index.Execute(sql.get()) && index.Changes() > 0) {
-      deleted[row.origin] += index.Changes();
+  {
+    Statement remove;
+    if (!remove.Prepare(index, "DELETE FROM Databases WHERE " + rowid + " = ?")) return 0;
+    for (const Row& row : evil_rows) {
+      remove.BindInt64(1, row.rowid);
+      const Statement::StepResult step = remove.Step();
+      remove.Reset();
+      // The connection's close rolls the transaction back.
+      if (step != Statement::StepResult::kDone || index.Changes() != 1) return 0;
+      ++deleted[row.origin];
     }
   }
-  if (index.Exhausted() || !index.Execute("COMMIT")) {
-    if (index.InTransaction()) index.Execute("ROLLBACK");
-    return 0;
-  }
+  if (index.Exhausted() || !index.Execute("COMMIT")) return 0;
   if (index.IsWal()) index.Execute("PRAGMA wal_checkpoint(TRUNCATE)");
   // Only now are the rows gone for good, so their folders may go too.
   for (const auto& [origin, rows] : deleted) {
@@ -146,7 +159,7 @@ bool CSafariUserdata::SetSiteFromOrigin(const std::wstring& origin) {
 bool CSafariUserdata::DescribeDatabase(const std::wstring& name, const std::wstring& display_name,
                                        const std::wstring& path) {
   Database db;
-  if (!db.OpenExisting(path)) return false;
+  if (!db.OpenExisting(path, Database::Access::kRead)) return false;
   m_strName = name + L": " + display_name;
   m_strValue = path;
   Summary(db, "SELECT k, v FROM persist_data", &m_strValue);
@@ -155,7 +168,7 @@ bool CSafariUserdata::DescribeDatabase(const std::wstring& name, const std::wstr
 
 bool CSafariUserdata::DescribeLocalStorage(const std::wstring& path) {
   Database db;
-  if (!db.OpenExisting(path)) return false;
+  if (!db.OpenExisting(path, Database::Access::kRead)) return false;
   m_strName = path;
   m_strValue = L"?";
   Summary(db, "SELECT key, value FROM ItemTable", &m_strValue);

@@ -38,8 +38,61 @@ bool SameName(const std::string& a, const char* b) {
   return i == a.size() && b[i] == '\0';
 }
 
-// A name of the table's rowid that no column of the table takes for itself (a
-// column may be called "rowid"); empty when all three are taken.
+// A name as an SQL identifier, in double quotes.
+std::string Quoted(const std::string& name) {
+  std::string quoted = "\"";
+  for (const char c : name) quoted += c == '"' ? std::string("\"\"") : std::string(1, c);
+  return quoted + "\"";
+}
+
+// How the rows of one table are named: the columns read before the store's own,
+// and the DELETE that removes the one row whose values they held.
+struct RowKey {
+  std::vector<std::string> columns;  // as they go into the SELECT
+  std::string remove;                // the DELETE, one parameter per key column
+};
+
+// The key of `table`: its rowid, or for a table WITHOUT ROWID its primary key,
+// each column compared byte for byte whatever its declared collation. No columns
+// when neither can name a row.
+RowKey KeyOf(Database& db, const std::string& table) {
+  RowKey key;
+  std::string where;
+  if (db.WithoutRowid(table)) {
+    for (const std::string& column : db.PrimaryKey(table)) {
+      key.columns.push_back(Quoted(column));
+      if (!where.empty()) where += " AND ";
+      where += Quoted(column) + " = ?" + std::to_string(key.columns.size()) + " COLLATE BINARY";
+    }
+  } else {
+    const std::string rowid = RowidName(db, table);
+    if (!rowid.empty()) {
+      key.columns.push_back(rowid);
+      where = rowid + " = ?1";
+    }
+  }
+  if (!key.columns.empty()) key.remove = "DELETE FROM " + Quoted(table) + " WHERE " + where;
+  return key;
+}
+
+// "SELECT a, b FROM t" read with the key first: "SELECT rowid, a, b FROM t".
+std::string WithKey(const std::string& select, const RowKey& key) {
+  static const char kSelect[] = "SELECT ";
+  if (select.compare(0, sizeof kSelect - 1, kSelect) != 0) return std::string();
+  std::string columns;
+  for (const std::string& column : key.columns) columns += column + ", ";
+  return kSelect + columns + select.substr(sizeof kSelect - 1);
+}
+
+// Why the last call on `db` failed, as far as the step reports it.
+HeldReason FailureReason(const Database& db) {
+  if (db.LastFailureWasLock()) return HeldReason::kInUse;
+  if (db.NeedsRecovery()) return HeldReason::kNeedsRecovery;
+  return HeldReason::kNone;
+}
+
+}  // namespace
+
 std::string RowidName(Database& db, const std::string& table) {
   const std::vector<std::string> columns = db.Columns(table);
   for (const char* alias : {"rowid", "_rowid_", "oid"}) {
@@ -49,15 +102,6 @@ std::string RowidName(Database& db, const std::string& table) {
   }
   return std::string();
 }
-
-// "SELECT a, b FROM t" read with the rowid first: "SELECT rowid, a, b FROM t".
-std::string WithRowid(const std::string& select, const std::string& rowid) {
-  static const char kSelect[] = "SELECT ";
-  if (select.compare(0, sizeof kSelect - 1, kSelect) != 0) return std::string();
-  return kSelect + rowid + ", " + select.substr(sizeof kSelect - 1);
-}
-
-}  // namespace
 
 const char* Row::Raw(int column) const {
   if (statement_ != nullptr) return statement_->ColumnText(row_ + column);
@@ -78,12 +122,20 @@ StepOutcome RunDatabaseStep(const std::wstring& path,
                             bool clean) {
   StepOutcome outcome;
   Database db;
-  if (!db.OpenExisting(path, &outcome.held)) return outcome;
+  Database::Refusal refusal = Database::Refusal::kNone;
+  if (!db.OpenExisting(path, clean ? Database::Access::kWrite : Database::Access::kRead,
+                       &refusal)) {
+    if (refusal == Database::Refusal::kInUse) outcome.held = HeldReason::kInUse;
+    if (refusal == Database::Refusal::kHardLinked) outcome.held = HeldReason::kHardLinked;
+    return outcome;
+  }
 
   // The tables are chosen by the schema, read before the write lock: a file without
-  // any of them is never written (SQLite would give an empty file a header).
+  // any of them is never written (SQLite would give an empty file a header). This
+  // first read is where a read-only connection meets a hot journal, and where a
+  // read-write one rolls it back.
   if (!db.Execute("SELECT 1 FROM sqlite_master LIMIT 1")) {
-    outcome.held = db.LastFailureWasLock();
+    outcome.held = FailureReason(db);
     return outcome;
   }
   std::vector<TableStep> tables;
@@ -91,7 +143,7 @@ StepOutcome RunDatabaseStep(const std::wstring& path,
     if (db.HasTable(TableOfSelect(table.select))) {
       tables.push_back(std::move(table));
     } else if (db.LastFailureWasLock()) {
-      outcome.held = true;
+      outcome.held = HeldReason::kInUse;
       return outcome;
     }
   }
@@ -102,7 +154,7 @@ StepOutcome RunDatabaseStep(const std::wstring& path,
     // Deleted cells and freed pages are overwritten, not merely unlinked.
     db.Execute("PRAGMA secure_delete=ON");
     if (!transaction.Begin()) {
-      outcome.held = db.LastFailureWasLock();
+      outcome.held = FailureReason(db);
       return outcome;
     }
   }
@@ -111,43 +163,57 @@ StepOutcome RunDatabaseStep(const std::wstring& path,
   int deleted = 0;
   for (const TableStep& table : tables) {
     const std::string name = TableOfSelect(table.select);
-    const std::string rowid = RowidName(db, name);
-    if (rowid.empty()) continue;
+    const RowKey key = KeyOf(db, name);
+    if (key.columns.empty()) continue;
+    const int key_columns = static_cast<int>(key.columns.size());
     Statement select;
-    if (!select.Prepare(db, WithRowid(table.select, rowid))) {
+    if (!select.Prepare(db, WithKey(table.select, key))) {
       if (db.LastFailureWasLock()) {
-        outcome.held = true;
+        outcome.held = HeldReason::kInUse;
         return outcome;
       }
       continue;
     }
-    if (select.ColumnCount() != table.columns + 1) continue;
-    // The evil rows of this table, deleted once the walk is over: a table is not
-    // changed while a statement still reads it.
-    std::vector<int64_t> evil;
+    if (select.ColumnCount() != table.columns + key_columns) continue;
+    // The keys of this table's evil rows, deleted once the walk is over: a table is
+    // not changed while a statement still reads it.
+    std::vector<std::vector<Value>> evil;
     for (;;) {
       const Statement::StepResult step = select.Step();
       if (step == Statement::StepResult::kLocked) {
-        outcome.held = true;
+        outcome.held = HeldReason::kInUse;
         return outcome;
       }
       if (step != Statement::StepResult::kRow) break;
-      if (!table.visit(Row(select, 1))) continue;
+      if (!table.visit(Row(select, key_columns))) continue;
       ++found;
-      if (clean) evil.push_back(select.ColumnInt64(0));
+      if (!clean) continue;
+      std::vector<Value> values;
+      for (int column = 0; column < key_columns; ++column) {
+        values.push_back(select.ColumnValue(column));
+      }
+      evil.push_back(std::move(values));
     }
     if (evil.empty()) continue;
     Statement remove;
-    if (!remove.Prepare(db, "DELETE FROM \"" + name + "\" WHERE " + rowid + " = ?")) continue;
-    for (const int64_t row : evil) {
-      remove.BindInt64(1, row);
+    if (!remove.Prepare(db, key.remove)) return outcome;
+    for (const std::vector<Value>& values : evil) {
+      for (int column = 0; column < key_columns; ++column) {
+        if (!remove.BindValue(column + 1, values[static_cast<size_t>(column)])) return outcome;
+      }
       const Statement::StepResult step = remove.Step();
       remove.Reset();
-      if (step == Statement::StepResult::kDone) {
-        if (db.Changes() == 1) ++deleted;
-      } else if (!db.InTransaction()) {
-        return outcome;  // SQLite rolled the whole transaction back
+      if (step == Statement::StepResult::kLocked) {
+        outcome.held = HeldReason::kInUse;
+        return outcome;
       }
+      // Whatever else happened to the database, the transaction takes it back.
+      if (step != Statement::StepResult::kDone) return outcome;
+      if (db.Changes() != 1) {
+        outcome.held = HeldReason::kChangedOtherRows;
+        return outcome;
+      }
+      ++deleted;
     }
   }
   if (db.Exhausted()) {
@@ -159,7 +225,7 @@ StepOutcome RunDatabaseStep(const std::wstring& path,
     return outcome;
   }
   if (!transaction.Commit()) {
-    outcome.held = db.LastFailureWasLock();
+    outcome.held = FailureReason(db);
     return outcome;
   }
   outcome.count = deleted;

@@ -3,19 +3,27 @@
 // the filter, and in a clean pass delete exactly the evil rows that were read.
 //
 // Beyond opening, reading and deleting:
-//  - the file must exist; it is never created (Database::OpenExisting);
+//  - the file must exist; it is never created, and the connection distrusts it
+//    (Database::OpenExisting: no triggers, no views, bounded sizes);
+//  - a scan opens the database read-only and changes no byte of it, of its -wal or
+//    of its -journal (SQLite's -shm index excepted); a database with a hot journal
+//    is not read but reported as needing recovery. A clean opens it for writing,
+//    so that SQLite recovers it first, unless the database or one of its files has
+//    more than one link: then it is reported and left alone;
 //  - a clean pass takes the write lock (BEGIN IMMEDIATE) before it reads, so that
 //    what it deletes is what it read, turns on secure delete (deleted cells and
-//    freed pages are overwritten with zeros), deletes each evil row by its rowid
-//    with one prepared statement, counts a DELETE only when it changed exactly
-//    that row, and commits once; a COMMIT that fails rolls everything back and
+//    freed pages are overwritten with zeros), and deletes each evil row by the
+//    exact key it read: its rowid, or in a table WITHOUT ROWID its primary key
+//    compared byte for byte (COLLATE BINARY). A DELETE that changes anything but
+//    that one row rolls the whole transaction back: the database contributes 0 and
+//    is reported. It commits once; a COMMIT that fails rolls everything back and
 //    the database contributes 0. A database in WAL mode is then checkpointed and
 //    its -wal file truncated, so that no deleted value stays readable there;
 //  - nothing waits for a lock held by another connection: a database held by a
 //    running browser (open without sharing, or locked) contributes 0 at once,
 //    keeps its rows and is reported as held;
 //  - a SELECT reads a table, never a view: a name that is a view (or missing)
-//    skips that table, and so does a table without a rowid to name its rows by;
+//    skips that table, and so does a table without a key to name its rows by;
 //  - a database that keeps SQLite busy past the connection's budget
 //    (Database::kWorkBudget) contributes 0: its query or its transaction fails.
 #pragma once
@@ -30,6 +38,7 @@
 
 #include "model/filter.h"
 #include "stores/sqlite/sqlite_db.h"
+#include "stores/stores.h"
 
 namespace sqlite_access {
 
@@ -65,13 +74,17 @@ struct TableStep {
 // The table that "SELECT <columns> FROM <table>" reads.
 std::string TableOfSelect(const std::string& select);
 
+// A name of the rowid of `table` that no column of the table takes for itself (a
+// column may be called "rowid"); empty when "rowid", "_rowid_" and "oid" all are.
+std::string RowidName(Database& db, const std::string& table);
+
 // What one database gave.
 struct StepOutcome {
   // In a scan the evil rows, in a clean pass the rows deleted by the committed
   // transaction.
   int count = 0;
-  // Another program held the database: nothing was read or removed.
-  bool held = false;
+  // Why the database was left as it was and gives 0; kNone when it was not.
+  HeldReason held = HeldReason::kNone;
   // The database used up the connection's budget: whatever `visit` saw of it does
   // not count, and a clean pass has rolled back.
   bool exhausted = false;
@@ -100,14 +113,14 @@ struct StoreTable {
 // store chooses once it sees the open database. A scan appends the evil items to
 // `items`; in a clean pass `items` is not used. Running out of memory or out of the
 // connection's budget, or a database held by another program, makes the database
-// contribute 0 (and takes back the items it appended); *held (when given) tells the
-// last.
+// contribute 0 (and takes back the items it appended); so does every reason of
+// HeldReason, which *held (when given) tells (kNone otherwise).
 template <typename Item>
 int PlannedDatabaseStep(const std::wstring& path, const CCookieFilter& filter,
                         std::vector<Item>& items, bool clean,
                         const std::function<std::vector<StoreTable<Item>>(Database&)>& plan,
-                        bool* held = nullptr) {
-  if (held != nullptr) *held = false;
+                        HeldReason* held = nullptr) {
+  if (held != nullptr) *held = HeldReason::kNone;
   const size_t size_before = items.size();
   try {
     const auto steps = [&](Database& db) {
@@ -129,7 +142,7 @@ int PlannedDatabaseStep(const std::wstring& path, const CCookieFilter& filter,
     };
     const StepOutcome outcome = RunDatabaseStep(path, steps, clean);
     if (held != nullptr) *held = outcome.held;
-    if (!outcome.held && !outcome.exhausted) return outcome.count;
+    if (outcome.held == HeldReason::kNone && !outcome.exhausted) return outcome.count;
   } catch (const std::bad_alloc&) {
   }
   items.erase(items.begin() + static_cast<std::ptrdiff_t>(size_before), items.end());
@@ -140,7 +153,7 @@ int PlannedDatabaseStep(const std::wstring& path, const CCookieFilter& filter,
 template <typename Item>
 int DatabaseStep(const std::wstring& path, const CCookieFilter& filter, std::vector<Item>& items,
                  bool clean, std::initializer_list<StoreTable<Item>> tables,
-                 bool* held = nullptr) {
+                 HeldReason* held = nullptr) {
   const std::vector<StoreTable<Item>> fixed(tables);
   return PlannedDatabaseStep<Item>(
       path, filter, items, clean, [&fixed](Database&) { return fixed; }, held);

@@ -2,6 +2,7 @@
 
 #include "text/textfile.h"
 
+#include <algorithm>
 #include <utility>
 
 #include "platform/platform.h"
@@ -47,9 +48,46 @@ void Database::WatchProgress() {
 
 Database::~Database() { Close(); }
 
-bool Database::OpenExisting(const std::wstring& path, bool* in_use) {
+namespace {
+
+// True when the database header names WAL (file format versions 2 at offsets 18
+// and 19).
+bool HeaderSaysWal(const std::wstring& path) {
+  platform::File file = platform::File::OpenForRead(path, platform::File::Share::kDenyNone);
+  unsigned char header[20] = {};
+  size_t got = 0;
+  return file.is_open() && file.Read(header, sizeof header, &got) && got == sizeof header &&
+         header[18] == 2 && header[19] == 2;
+}
+
+// The path as an SQLite URI ("file:" and the path, "%", "?" and "#" escaped).
+std::string UriOf(const std::string& path) {
+  std::string uri = path.size() > 0 && path[0] == '/' ? "file://" : "file:";
+  for (const char c : path) {
+    if (c == '%') {
+      uri += "%25";
+    } else if (c == '?') {
+      uri += "%3F";
+    } else if (c == '#') {
+      uri += "%23";
+    } else {
+      uri += c;
+    }
+  }
+  return uri;
+}
+
+// Sets one of sqlite3_db_config's on/off switches; true when SQLite took it.
+bool Switch(sqlite3* db, int option, int on) {
+  int now = -1;
+  return Succeeded(sqlite3_db_config(db, option, on, &now)) && now == on;
+}
+
+}  // namespace
+
+bool Database::OpenExisting(const std::wstring& path, Access access, Refusal* refusal) {
   Close();
-  if (in_use != nullptr) *in_use = false;
+  if (refusal != nullptr) *refusal = Refusal::kNone;
   // SQLite without SQLITE_OPEN_CREATE refuses a missing file too; asking first also
   // keeps folders and other non-files away from it.
   // A database that is a link is never opened: what it points to lies outside the
@@ -58,19 +96,53 @@ bool Database::OpenExisting(const std::wstring& path, bool* in_use) {
   // SQLite would retry a sharing violation for more than a second, then open the
   // file read-only and retry again: ask once, without waiting.
   if (platform::FileInUse(path)) {
-    if (in_use != nullptr) *in_use = true;
+    if (refusal != nullptr) *refusal = Refusal::kInUse;
     return false;
   }
-  // Read-write even for a scan: a WAL database opened read-only leaves its -wal and
-  // -shm files behind, while the last read-write connection removes them on close.
-  const int result = sqlite3_open_v2(platform::PathForSqlite(path).c_str(), &db_,
-                                     SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOFOLLOW, nullptr);
-  if (!Succeeded(result)) {
+  if (access == Access::kWrite) {
+    for (const wchar_t* suffix : {L"", L"-wal", L"-journal", L"-shm"}) {
+      if (platform::LinkCount(path + suffix) > 1) {
+        if (refusal != nullptr) *refusal = Refusal::kHardLinked;
+        return false;
+      }
+    }
+  }
+  const std::string file = platform::PathForSqlite(path);
+  int result = SQLITE_ERROR;
+  if (access == Access::kWrite) {
+    result = sqlite3_open_v2(file.c_str(), &db_, SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOFOLLOW,
+                             nullptr);
+  } else if (HeaderSaysWal(path) && !platform::FileExists(path + L"-wal")) {
+    // Every row lies in the database file, and no connection of another program is
+    // open (it would keep a -wal file): read it as it is, creating nothing.
+    result = sqlite3_open_v2((UriOf(file) + "?immutable=1").c_str(), &db_,
+                             SQLITE_OPEN_READONLY | SQLITE_OPEN_NOFOLLOW | SQLITE_OPEN_URI,
+                             nullptr);
+  } else {
+    result = sqlite3_open_v2(file.c_str(), &db_, SQLITE_OPEN_READONLY | SQLITE_OPEN_NOFOLLOW,
+                             nullptr);
+  }
+  const bool distrusting =
+      Succeeded(result) && Switch(db_, SQLITE_DBCONFIG_ENABLE_TRIGGER, 0) &&
+      Switch(db_, SQLITE_DBCONFIG_ENABLE_VIEW, 0) && Switch(db_, SQLITE_DBCONFIG_DEFENSIVE, 1) &&
+      Switch(db_, SQLITE_DBCONFIG_TRUSTED_SCHEMA, 0) &&
+      // A read-only connection never checkpoints, not even when it closes.
+      (access == Access::kWrite || Switch(db_, SQLITE_DBCONFIG_NO_CKPT_ON_CLOSE, 1));
+  if (!distrusting) {
     Close();
     return false;
   }
+  sqlite3_limit(db_, SQLITE_LIMIT_LENGTH, kMaxLength);
+  sqlite3_limit(db_, SQLITE_LIMIT_SQL_LENGTH, kMaxSqlLength);
+  sqlite3_limit(db_, SQLITE_LIMIT_COLUMN, kMaxColumns);
+  sqlite3_limit(db_, SQLITE_LIMIT_EXPR_DEPTH, kMaxExprDepth);
   work_left_ = kWorkBudget;
   WatchProgress();
+  // Neither pragma reads the file.
+  if (!Execute("PRAGMA cell_size_check=ON") || !Execute("PRAGMA mmap_size=0")) {
+    Close();
+    return false;
+  }
   return true;
 }
 
@@ -93,6 +165,10 @@ bool Database::LastFailureWasLock() const {
   return code == SQLITE_BUSY || code == SQLITE_LOCKED;
 }
 
+bool Database::NeedsRecovery() const {
+  return sqlite3_extended_errcode(db_) == SQLITE_READONLY_ROLLBACK;
+}
+
 int Database::UserVersion() {
   Statement pragma;
   if (!pragma.Prepare(*this, "PRAGMA user_version") ||
@@ -111,6 +187,34 @@ std::vector<std::string> Database::Columns(const std::string& table) {
     const char* name = pragma.ColumnText(1);
     if (name != nullptr) names.emplace_back(name);
   }
+  return names;
+}
+
+bool Database::WithoutRowid(const std::string& table) {
+  const SqlText sql(sqlite3_mprintf("PRAGMA main.table_list(\"%w\")", table.c_str()));
+  Statement pragma;
+  if (!sql || !pragma.Prepare(*this, sql.get())) return false;
+  while (pragma.Step() == Statement::StepResult::kRow) {
+    const char* type = pragma.ColumnText(2);
+    if (type != nullptr && sqlite3_stricmp(type, "table") == 0) return pragma.ColumnInt64(4) != 0;
+  }
+  return false;
+}
+
+std::vector<std::string> Database::PrimaryKey(const std::string& table) {
+  std::vector<std::pair<int64_t, std::string>> key;
+  const SqlText sql(sqlite3_mprintf("PRAGMA table_info(\"%w\")", table.c_str()));
+  Statement pragma;
+  if (sql && pragma.Prepare(*this, sql.get())) {
+    while (pragma.Step() == Statement::StepResult::kRow) {
+      const char* name = pragma.ColumnText(1);
+      const int64_t position = pragma.ColumnInt64(5);
+      if (name != nullptr && position > 0) key.emplace_back(position, name);
+    }
+  }
+  std::sort(key.begin(), key.end());
+  std::vector<std::string> names;
+  for (auto& [position, name] : key) names.push_back(std::move(name));
   return names;
 }
 
@@ -191,6 +295,30 @@ const char* Statement::ColumnText(int column) const {
 int64_t Statement::ColumnInt64(int column) const { return sqlite3_column_int64(stmt_, column); }
 
 int Statement::ColumnCount() const { return sqlite3_column_count(stmt_); }
+
+Value Statement::ColumnValue(int column) const {
+  Value copy;
+  copy.value_ = sqlite3_value_dup(sqlite3_column_value(stmt_, column));
+  return copy;
+}
+
+bool Statement::BindValue(int index, const Value& value) {
+  return value.value_ != nullptr && Succeeded(sqlite3_bind_value(stmt_, index, value.value_));
+}
+
+// ---- Value
+
+Value::Value(Value&& other) noexcept : value_(std::exchange(other.value_, nullptr)) {}
+
+Value& Value::operator=(Value&& other) noexcept {
+  if (this != &other) {
+    sqlite3_value_free(value_);
+    value_ = std::exchange(other.value_, nullptr);
+  }
+  return *this;
+}
+
+Value::~Value() { sqlite3_value_free(value_); }
 
 // ---- SqlText
 

@@ -13,6 +13,7 @@
 
 struct sqlite3;
 struct sqlite3_stmt;
+struct sqlite3_value;
 
 namespace sqlite_access {
 
@@ -27,17 +28,48 @@ class Database {
   Database& operator=(const Database&) = delete;
   ~Database();
 
-  // Opens an existing database file for reading and writing. Never creates a file:
-  // a missing file, a folder, a link or reparse point, or a file SQLite cannot open
-  // gives false, and a handle
-  // SQLite returned with its failure is closed at once. The path reaches SQLite as
-  // UTF-8 (platform::PathForSqlite). A connection held before is closed first.
-  // A file that another program holds open without sharing it (platform::FileInUse)
-  // is not opened either; then *in_use (when given) is set, else cleared.
+  // How a connection may use its file.
+  enum class Access {
+    // Read-only (SQLITE_OPEN_READONLY): no byte of the database, its -wal or its
+    // -journal changes; only SQLite's -shm index may. A WAL database without a -wal
+    // file is opened immutable, so that no empty -wal and -shm are left behind. A
+    // hot journal is not rolled back: the first read fails (NeedsRecovery).
+    kRead,
+    // Read-write: SQLite rolls a hot journal back before the first read.
+    kWrite,
+  };
+
+  // Why OpenExisting turned down a file that exists.
+  enum class Refusal {
+    kNone,
+    // Another program holds it open without sharing it (platform::FileInUse).
+    kInUse,
+    // For kWrite: the database, its -wal, -journal or -shm has more than one link
+    // (platform::LinkCount), so that writing it would change a file elsewhere too.
+    kHardLinked,
+  };
+
+  // Opens an existing database file. Never creates a file: a missing file, a
+  // folder, a link or reparse point, or a file SQLite cannot open gives false, and a
+  // handle SQLite returned with its failure is closed at once. The path reaches
+  // SQLite as UTF-8 (platform::PathForSqlite). A connection held before is closed
+  // first. *refusal (when given) tells why a file that exists was not opened, else
+  // kNone.
+  // Before its first statement the connection distrusts the file: triggers and
+  // views are off, the schema is untrusted and defensive mode on, cells are checked
+  // for size, nothing is memory-mapped, and texts, blobs and statements are bounded
+  // (kMaxLength, kMaxSqlLength).
   // The connection does at most kWorkBudget steps of SQLite's virtual machine in
   // all; past that every statement fails (interrupted), so that no database can
   // keep a scan or a clean busy without end.
-  bool OpenExisting(const std::wstring& path, bool* in_use = nullptr);
+  bool OpenExisting(const std::wstring& path, Access access = Access::kWrite,
+                    Refusal* refusal = nullptr);
+
+  // Bounds on what one connection reads: far above any browser's value or schema.
+  static constexpr int kMaxLength = 8 << 20;     // a text, a blob or a row, in bytes
+  static constexpr int kMaxSqlLength = 1 << 20;  // one statement, in bytes
+  static constexpr int kMaxColumns = 500;        // columns of a table or result
+  static constexpr int kMaxExprDepth = 200;      // nesting of an expression
 
   // Steps of SQLite's virtual machine one connection may take: about a hundred
   // times what the largest browser databases need.
@@ -60,6 +92,11 @@ class Database {
   // REQUIRES: is_open().
   bool LastFailureWasLock() const;
 
+  // True when the last call failed because a read-only connection met a hot
+  // journal: the database needs SQLite's recovery (a write) before it can be read.
+  // REQUIRES: is_open().
+  bool NeedsRecovery() const;
+
   // PRAGMA user_version; 0 when it cannot be read.
   // REQUIRES: is_open().
   int UserVersion();
@@ -68,6 +105,15 @@ class Database {
   // them (their letter case kept); empty for a missing table.
   // REQUIRES: is_open().
   std::vector<std::string> Columns(const std::string& table);
+
+  // True when `table` is a table declared WITHOUT ROWID (PRAGMA table_list).
+  // REQUIRES: is_open().
+  bool WithoutRowid(const std::string& table);
+
+  // The columns of the primary key of `table`, in the key's order (PRAGMA
+  // table_info's pk); empty when it declares none.
+  // REQUIRES: is_open().
+  std::vector<std::string> PrimaryKey(const std::string& table);
 
   // True when the database is in WAL mode.
   // REQUIRES: is_open().
@@ -99,6 +145,25 @@ class Database {
   int64_t work_left_ = kWorkBudget;
 };
 
+// A copy of one value a statement returned (sqlite3_value_dup), freed with
+// sqlite3_value_free: its type and bytes stay exactly as SQLite gave them.
+class Value {
+ public:
+  Value() = default;
+  Value(Value&& other) noexcept;
+  // Frees the value held before.
+  Value& operator=(Value&& other) noexcept;
+  Value(const Value&) = delete;
+  Value& operator=(const Value&) = delete;
+  ~Value();
+
+  bool has_value() const { return value_ != nullptr; }
+
+ private:
+  friend class Statement;
+  sqlite3_value* value_ = nullptr;
+};
+
 // A prepared statement (sqlite3_prepare_v3), finalized on destruction.
 // REQUIRES: destroyed before the Database it was prepared on is closed.
 class Statement {
@@ -125,11 +190,16 @@ class Statement {
   // Makes the statement ready to run again, its parameters cleared.
   void Reset();
   void BindInt64(int index, int64_t value);
+  // Binds the value exactly, its type and bytes included. False when it cannot
+  // (an empty Value, out of memory).
+  bool BindValue(int index, const Value& value);
 
   // The column of the current row as SQLite's text, null for SQL NULL; valid until
   // the next Step or Reset.
   const char* ColumnText(int column) const;
   int64_t ColumnInt64(int column) const;
+  // A copy of the column of the current row; empty when out of memory.
+  Value ColumnValue(int column) const;
   // The columns of its result rows.
   int ColumnCount() const;
 
