@@ -70,6 +70,11 @@ if(WIN32)
   target_compile_options(snappy PRIVATE -O2 -g0 -w)
   add_library(ts_leveldb INTERFACE)
   target_link_libraries(ts_leveldb INTERFACE leveldb)
+  # The in-memory environment's header where Debian installs it.
+  set(TS_LEVELDB_HEADERS ${CMAKE_BINARY_DIR}/leveldb_include)
+  file(COPY ${TS_LEVELDB_DIR}/helpers/memenv/memenv.h
+       DESTINATION ${TS_LEVELDB_HEADERS}/leveldb/helpers)
+  target_include_directories(ts_leveldb SYSTEM INTERFACE ${TS_LEVELDB_HEADERS})
 else()
   find_package(leveldb REQUIRED)
   add_library(ts_leveldb INTERFACE)
