@@ -41,3 +41,42 @@ if(PROJECT_IS_TOP_LEVEL)
   endif()
   include(GoogleTest)
 endif()
+
+# LevelDB with Snappy (the Chromium family's local storage). Natively Debian's
+# libleveldb-dev and libsnappy-dev; for Windows the sources of the same versions
+# (scripts/fetch-leveldb), built here. LevelDB's own test for Snappy links a C
+# program against the C++ library and fails under the cross compiler, leaving
+# Snappy out (every Chromium table would then fail to read): it is told instead.
+if(WIN32)
+  set(TS_LEVELDB_DIR ${PROJECT_SOURCE_DIR}/third_party/leveldb)
+  set(TS_SNAPPY_DIR ${PROJECT_SOURCE_DIR}/third_party/snappy)
+  if(NOT EXISTS ${TS_LEVELDB_DIR}/include/leveldb/db.h OR NOT EXISTS ${TS_SNAPPY_DIR}/snappy.h)
+    message(FATAL_ERROR "LevelDB or Snappy sources missing: run scripts/setup first")
+  endif()
+  set(SNAPPY_BUILD_TESTS OFF CACHE BOOL "" FORCE)
+  set(SNAPPY_BUILD_BENCHMARKS OFF CACHE BOOL "" FORCE)
+  set(SNAPPY_INSTALL OFF CACHE BOOL "" FORCE)
+  add_subdirectory(${TS_SNAPPY_DIR} ${CMAKE_BINARY_DIR}/_deps/snappy EXCLUDE_FROM_ALL SYSTEM)
+  set(HAVE_SNAPPY 1 CACHE INTERNAL "")
+  set(HAVE_CRC32C 0 CACHE INTERNAL "")
+  set(HAVE_TCMALLOC 0 CACHE INTERNAL "")
+  set(LEVELDB_BUILD_TESTS OFF CACHE BOOL "" FORCE)
+  set(LEVELDB_BUILD_BENCHMARKS OFF CACHE BOOL "" FORCE)
+  set(LEVELDB_INSTALL OFF CACHE BOOL "" FORCE)
+  add_subdirectory(${TS_LEVELDB_DIR} ${CMAKE_BINARY_DIR}/_deps/leveldb EXCLUDE_FROM_ALL SYSTEM)
+  # Our environment derives from its classes: LevelDB is built with run-time type
+  # information here, as Debian builds it.
+  target_compile_options(leveldb PRIVATE -frtti -O2 -g0 -w)
+  target_compile_options(snappy PRIVATE -O2 -g0 -w)
+  add_library(ts_leveldb INTERFACE)
+  target_link_libraries(ts_leveldb INTERFACE leveldb)
+  # The in-memory environment's header where Debian installs it.
+  set(TS_LEVELDB_HEADERS ${CMAKE_BINARY_DIR}/leveldb_include)
+  file(COPY ${TS_LEVELDB_DIR}/helpers/memenv/memenv.h
+       DESTINATION ${TS_LEVELDB_HEADERS}/leveldb/helpers)
+  target_include_directories(ts_leveldb SYSTEM INTERFACE ${TS_LEVELDB_HEADERS})
+else()
+  find_package(leveldb REQUIRED)
+  add_library(ts_leveldb INTERFACE)
+  target_link_libraries(ts_leveldb INTERFACE leveldb::leveldb)
+endif()

@@ -3,7 +3,7 @@
 
 # A separate process that holds database locks for the tests (sqlite_support.h).
 add_executable(sqlite_lock_holder sqlite_lock_holder.cpp)
-target_link_libraries(sqlite_lock_holder PRIVATE SQLite::SQLite3 ts_warnings)
+target_link_libraries(sqlite_lock_holder PRIVATE SQLite::SQLite3 ts_platform ts_warnings)
 if(WIN32)
   target_link_options(sqlite_lock_holder PRIVATE -municode)
 endif()

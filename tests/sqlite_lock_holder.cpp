@@ -7,12 +7,17 @@
 // exits. Exit status 1 when the database cannot be opened or SQL fails.
 //
 // On Windows, SQL "NOSHARE" opens the file with no sharing at all instead, as a
-// running Chromium browser holds its Cookies database.
+// running Chromium browser holds its Cookies database. SQL "LEVELDB" opens
+// DATABASE as a LevelDB folder instead, which takes its LOCK as a running browser
+// does.
+#include <leveldb/db.h>
+
 #include <chrono>
 #include <cstdio>
 #include <string>
 #include <thread>
 
+#include "platform/leveldb_env.h"
 #include "sqlite3.h"
 
 #ifdef _WIN32
@@ -70,6 +75,16 @@ ENTRY {
     return 0;
   }
 #endif
+  if (sql == "LEVELDB") {
+    leveldb::Options options;
+    options.env = platform::LevelDbEnv();
+    leveldb::DB* db = nullptr;
+    if (!leveldb::DB::Open(options, database, &db).ok()) return 1;
+    Touch(ready);
+    WaitFor(release);
+    delete db;
+    return 0;
+  }
   sqlite3* db = nullptr;
   if (sqlite3_open_v2(database.c_str(), &db, SQLITE_OPEN_READWRITE, nullptr) != SQLITE_OK ||
       sqlite3_exec(db, sql.c_str(), nullptr, nullptr, nullptr) != SQLITE_OK) {

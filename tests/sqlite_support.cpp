@@ -200,6 +200,7 @@ const char kHeldByChromium[] = "NOSHARE";
 const char kHeldByChromium[] = "PRAGMA locking_mode=EXCLUSIVE; BEGIN EXCLUSIVE; COMMIT;";
 #endif
 const char kHeldByFirefox[] = "PRAGMA locking_mode=EXCLUSIVE; BEGIN EXCLUSIVE; COMMIT;";
+const char kHeldByLevelDb[] = "LEVELDB";
 
 namespace {
 

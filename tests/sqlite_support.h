@@ -87,6 +87,9 @@ class ProfileAt {
 extern const char kHeldByChromium[];
 // How a running Firefox holds its databases: exclusive locking mode.
 extern const char kHeldByFirefox[];
+// How a running Chromium browser holds a LevelDB folder (its local storage): the
+// database open, its LOCK taken. LockHolder is given the folder.
+extern const char kHeldByLevelDb[];
 
 // Another process that opens a database and runs `sql` in it (say "BEGIN
 // EXCLUSIVE"), or on Windows opens the file without sharing (`sql` "NOSHARE"), and holds what that took until Release() or destruction. Locks are

@@ -135,6 +135,11 @@ std::wstring CChromiumCookie::GetDisplaySite() const {
   return context.empty() ? site : site + L" (" + context + L")";
 }
 
+std::wstring CChromiumLocalStorage::GetDisplaySite() const {
+  const std::wstring site = CCookie::GetDisplaySite();
+  return m_strProfile.empty() ? site : site + L" (" + m_strProfile + L")";
+}
+
 // ---- CChromeCookie
 
 std::wstring CChromeCookie::GetExpires() const {

@@ -161,6 +161,22 @@ class CChromiumCookie : public CChromeCookie {
   std::wstring m_strPartition;
 };
 
+// One origin's local storage in a profile of a browser of the Chromium family:
+// every key the origin keeps in "Local Storage\leveldb". The site is the origin's
+// host; the name tells the number of keys and the first key, the value the first
+// value's beginning.
+class CChromiumLocalStorage : public CRecordlessItem {
+ public:
+  // The site, then the profile in parentheses: "tracker.example (Work)".
+  std::wstring GetDisplaySite() const override;
+
+  // The browser, as CChromiumCookie::m_nBrowser.
+  int m_nBrowser = 0;
+  std::wstring m_strProfile;
+  // The origin exactly as its keys spell it, "https://tracker.example:8443" (UTF-8).
+  std::string m_strOrigin;
+};
+
 // What a value kept encrypted shows.
 inline constexpr wchar_t kEncryptedValue[] = L"(encrypted)";
 
@@ -199,6 +215,7 @@ using CFirefoxCookieArray = std::vector<CFirefoxCookie>;
 using CFirefoxUserdataArray = std::vector<CFirefoxUserdata>;
 using CChromeCookieArray = std::vector<CChromeCookie>;
 using CChromiumCookieArray = std::vector<CChromiumCookie>;
+using CChromiumLocalStorageArray = std::vector<CChromiumLocalStorage>;
 using CChromeUserdataArray = std::vector<CChromeUserdata>;
 using CSafariCookieArray = std::vector<CSafariCookie>;
 using CSafariUserdataArray = std::vector<CSafariUserdata>;

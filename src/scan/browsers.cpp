@@ -73,6 +73,27 @@ constexpr StoreEntry kChromiumCookies{
       return items;
     }};
 
+// The family's local storage, one store for all its browsers as above.
+constexpr StoreEntry kChromiumLocalStorage{
+    "local-storage",
+    [](const BrowserInfo& browser, const CCookieFilter& filter, CScanLists& lists,
+       HeldStores* held) {
+      CCookieScanner scanner;
+      return scanner.FindChromiumLocalStorage(FamilyMember(browser), filter,
+                                              lists.chromium_local_storage, held);
+    },
+    [](const BrowserInfo& browser, const CCookieFilter& filter, HeldStores* held) {
+      CCookieScanner scanner;
+      return scanner.CleanChromiumLocalStorage(FamilyMember(browser), filter, held);
+    },
+    [](const BrowserInfo& browser, const CScanLists& lists) {
+      std::vector<const CCookie*> items;
+      for (const CChromiumLocalStorage& item : lists.chromium_local_storage) {
+        if (item.m_nBrowser == static_cast<int>(browser.id)) items.push_back(&item);
+      }
+      return items;
+    }};
+
 using S = CCookieScanner;
 using L = CScanLists;
 
@@ -89,6 +110,7 @@ constexpr StoreEntry kChromeStores[] = {
     DatabaseStore<&L::chrome_cookies, &S::FindChromeCookies, &S::CleanChromeCookies>("cookies"),
     kChromiumCookies,
     Store<&L::chrome_userdata, &S::FindChromeUserdata, &S::CleanChromeUserdata>("storage"),
+    kChromiumLocalStorage,
 };
 constexpr StoreEntry kSafariStores[] = {
     Store<&L::safari_cookies, &S::FindSafariCookies, &S::CleanSafariCookies>("cookies"),
@@ -97,7 +119,7 @@ constexpr StoreEntry kSafariStores[] = {
 constexpr StoreEntry kFlashStores[] = {
     Store<&L::flash_cookies, &S::FindFlashCookies, &S::CleanFlashCookies>("objects"),
 };
-constexpr StoreEntry kChromiumStores[] = {kChromiumCookies};
+constexpr StoreEntry kChromiumStores[] = {kChromiumCookies, kChromiumLocalStorage};
 
 // Where the Chromium family keeps its user data folders. Chrome's stable channel
 // keeps "<profile>\Cookies" in the Chrome store; its other places are the family's.

@@ -2,6 +2,7 @@
 
 #include <utility>
 
+#include "stores/chromium/local_storage.h"
 #include "stores/stores.h"
 
 namespace {
@@ -72,6 +73,12 @@ int CCookieScanner::FindChromiumCookies(const ChromiumBrowser& browser, const CC
   return ProcessChromiumCookies(browser, f, items, false, held);
 }
 
+int CCookieScanner::FindChromiumLocalStorage(const ChromiumBrowser& browser,
+                                             const CCookieFilter& f,
+                                             CChromiumLocalStorageArray& items, HeldStores* held) {
+  return ProcessChromiumLocalStorage(browser, f, items, false, held);
+}
+
 int CCookieScanner::CleanIECookies(const CCookieFilter& f) {
   return CleanWith<CIECookieArray>(ProcessIECookies, f);
 }
@@ -104,6 +111,12 @@ int CCookieScanner::CleanChromiumCookies(const ChromiumBrowser& browser, const C
                                          HeldStores* held) {
   CChromiumCookieArray scratch;
   return ProcessChromiumCookies(browser, f, scratch, true, held);
+}
+
+int CCookieScanner::CleanChromiumLocalStorage(const ChromiumBrowser& browser,
+                                              const CCookieFilter& f, HeldStores* held) {
+  CChromiumLocalStorageArray scratch;
+  return ProcessChromiumLocalStorage(browser, f, scratch, true, held);
 }
 
 void RunScanSequence(const CCookieFilter& filter, CScanLists* lists, const BrowserGate& enabled) {

@@ -33,6 +33,7 @@ struct CScanLists {
   CSafariUserdataArray safari_userdata;
   CFlashCookieArray flash_cookies;
   CChromiumCookieArray chromium_cookies;
+  CChromiumLocalStorageArray chromium_local_storage;
   std::vector<HeldBrowserStore> held;
 
   // The items of all the browser's stores.
@@ -58,6 +59,8 @@ class CCookieScanner {
   int FindFlashCookies(const CCookieFilter& filter, CFlashCookieArray& items);
   int FindChromiumCookies(const ChromiumBrowser& browser, const CCookieFilter& filter,
                           CChromiumCookieArray& items, HeldStores* held = nullptr);
+  int FindChromiumLocalStorage(const ChromiumBrowser& browser, const CCookieFilter& filter,
+                               CChromiumLocalStorageArray& items, HeldStores* held = nullptr);
 
   int CleanIECookies(const CCookieFilter& filter);
   int CleanIEUserdata(const CCookieFilter& filter);
@@ -70,6 +73,8 @@ class CCookieScanner {
   int CleanFlashCookies(const CCookieFilter& filter);
   int CleanChromiumCookies(const ChromiumBrowser& browser, const CCookieFilter& filter,
                            HeldStores* held = nullptr);
+  int CleanChromiumLocalStorage(const ChromiumBrowser& browser, const CCookieFilter& filter,
+                                HeldStores* held = nullptr);
 };
 
 // Fills `lists` with the evil items of every browser the gate lets through, each

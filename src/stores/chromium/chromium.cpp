@@ -80,11 +80,22 @@ bool HoldsCookieDatabase(const std::wstring& folder) {
          platform::FileExists(folder + L"\\Cookies");
 }
 
-// Subfolders of `folder` holding a cookie database, as profiles named by `names`.
+bool Holds(const std::wstring& folder, ChromiumProfileData data) {
+  switch (data) {
+    case ChromiumProfileData::kCookies:
+      return HoldsCookieDatabase(folder);
+    case ChromiumProfileData::kLocalStorage:
+      return platform::DirectoryExists(folder + L"\\Local Storage\\leveldb");
+  }
+  return false;
+}
+
+// Subfolders of `folder` holding `data`, as profiles named by `names`.
 // When `folder` is a profile itself, its "Network" folder is that profile's, not
 // another one.
 void AddProfilesIn(const std::wstring& folder, const std::map<std::wstring, std::wstring>& names,
-                   bool folder_is_profile, std::vector<ChromiumProfile>* profiles) {
+                   bool folder_is_profile, ChromiumProfileData data,
+                   std::vector<ChromiumProfile>* profiles) {
   std::vector<platform::FindEntry> entries;
   if (!platform::FindFiles(folder + L"\\*", &entries)) return;
   for (const platform::FindEntry& entry : entries) {
@@ -94,7 +105,7 @@ void AddProfilesIn(const std::wstring& folder, const std::map<std::wstring, std:
       continue;
     }
     const std::wstring path = folder + L"\\" + entry.name;
-    if (!HoldsCookieDatabase(path)) continue;
+    if (!Holds(path, data)) continue;
     const auto named = names.find(Folded(entry.name));
     profiles->push_back({path, named != names.end() ? named->second : entry.name});
   }
@@ -154,22 +165,23 @@ std::vector<sqlite_access::StoreTable<CChromiumCookie>> CookieTables(
 
 }  // namespace
 
-std::vector<ChromiumProfile> ChromiumProfiles(const std::wstring& user_data, bool opera_layout) {
+std::vector<ChromiumProfile> ChromiumProfiles(const std::wstring& user_data, bool opera_layout,
+                                              ChromiumProfileData data) {
   std::vector<ChromiumProfile> profiles;
   if (!platform::DirectoryExists(user_data) || platform::IsLinkOrReparsePoint(user_data)) {
     return profiles;
   }
   const std::map<std::wstring, std::wstring> names = LocalStateNames(user_data);
-  const bool folder_is_profile = opera_layout && HoldsCookieDatabase(user_data);
+  const bool folder_is_profile = opera_layout && Holds(user_data, data);
   if (folder_is_profile) {
     const size_t slash = user_data.find_last_of(L"\\/");
     profiles.push_back({user_data, user_data.substr(slash == std::wstring::npos ? 0 : slash + 1)});
   }
-  AddProfilesIn(user_data, names, folder_is_profile, &profiles);
+  AddProfilesIn(user_data, names, folder_is_profile, data, &profiles);
   if (opera_layout) {
     const std::wstring side = user_data + L"\\_side_profiles";
     if (platform::DirectoryExists(side) && !platform::IsLinkOrReparsePoint(side)) {
-      AddProfilesIn(side, names, false, &profiles);
+      AddProfilesIn(side, names, false, data, &profiles);
     }
   }
   return profiles;

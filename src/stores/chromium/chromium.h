@@ -38,13 +38,21 @@ struct ChromiumProfile {
   std::wstring name;    // its name in "Local State", else its folder's name
 };
 
+// What a profile folder holds that makes it a store's profile.
+enum class ChromiumProfileData {
+  kCookies,       // a cookie database in either place
+  kLocalStorage,  // a "Local Storage\leveldb" folder
+};
+
 // The profiles of the user data folder `user_data`: every subfolder (never a link)
-// that holds a cookie database in either place, "System Profile" and "Guest
-// Profile" excepted, named by the keys of profile.info_cache in its "Local State";
-// with `opera_layout`, the folder itself (whose own "Network" folder is no other
-// profile) and the subfolders of "_side_profiles" too.
+// that holds `data`, "System Profile" and "Guest Profile" excepted, named by the
+// keys of profile.info_cache in its "Local State"; with `opera_layout`, the folder
+// itself (whose own "Network" folder is no other profile) and the subfolders of
+// "_side_profiles" too.
 // In the order the folder search gives them.
-std::vector<ChromiumProfile> ChromiumProfiles(const std::wstring& user_data, bool opera_layout);
+std::vector<ChromiumProfile> ChromiumProfiles(
+    const std::wstring& user_data, bool opera_layout,
+    ChromiumProfileData data = ChromiumProfileData::kCookies);
 
 // One Cookies database of a profile: a scan appends the evil cookies (tagged with
 // `browser` and `profile`) to `items`, a clean pass deletes exactly those rows.
