@@ -135,6 +135,16 @@ std::wstring CChromiumCookie::GetDisplaySite() const {
   return context.empty() ? site : site + L" (" + context + L")";
 }
 
+std::wstring CChromiumIndexedDB::GetDisplaySite() const {
+  const std::wstring site = CCookie::GetDisplaySite();
+  return m_strProfile.empty() ? site : site + L" (" + m_strProfile + L")";
+}
+
+std::wstring CFirefoxSiteStorage::GetDisplaySite() const {
+  const std::wstring site = CCookie::GetDisplaySite();
+  return m_strContext.empty() ? site : site + L" (" + m_strContext + L")";
+}
+
 // ---- CChromeCookie
 
 std::wstring CChromeCookie::GetExpires() const {

@@ -3,6 +3,8 @@
 #include <algorithm>
 
 #include "scan/scanner.h"
+#include "stores/chromium/indexeddb.h"
+#include "stores/firefox/firefox_site_storage.h"
 
 namespace {
 
@@ -73,6 +75,38 @@ constexpr StoreEntry kChromiumCookies{
       return items;
     }};
 
+// The family's IndexedDB folders, one store for all its browsers as above.
+constexpr StoreEntry kChromiumIndexedDB{
+    "indexeddb",
+    [](const BrowserInfo& browser, const CCookieFilter& filter, CScanLists& lists,
+       HeldStores* held) {
+      return ProcessChromiumIndexedDB(FamilyMember(browser), filter, lists.chromium_indexeddb,
+                                      false, held);
+    },
+    [](const BrowserInfo& browser, const CCookieFilter& filter, HeldStores* held) {
+      CChromiumIndexedDBArray scratch;
+      return ProcessChromiumIndexedDB(FamilyMember(browser), filter, scratch, true, held);
+    },
+    [](const BrowserInfo& browser, const CScanLists& lists) {
+      std::vector<const CCookie*> items;
+      for (const CChromiumIndexedDB& item : lists.chromium_indexeddb) {
+        if (item.m_nBrowser == static_cast<int>(browser.id)) items.push_back(&item);
+      }
+      return items;
+    }};
+
+// Firefox's per-site storage folders and localStorage archive.
+constexpr StoreEntry kFirefoxSiteStorage{
+    "site-storage",
+    [](const BrowserInfo&, const CCookieFilter& filter, CScanLists& lists, HeldStores* held) {
+      return ProcessFirefoxSiteStorage(filter, lists.firefox_site_storage, false, held);
+    },
+    [](const BrowserInfo&, const CCookieFilter& filter, HeldStores* held) {
+      CFirefoxSiteStorageArray scratch;
+      return ProcessFirefoxSiteStorage(filter, scratch, true, held);
+    },
+    ItemsOf<&CScanLists::firefox_site_storage>};
+
 using S = CCookieScanner;
 using L = CScanLists;
 
@@ -84,11 +118,13 @@ constexpr StoreEntry kFirefoxStores[] = {
     DatabaseStore<&L::firefox_cookies, &S::FindFirefoxCookies, &S::CleanFirefoxCookies>("cookies"),
     DatabaseStore<&L::firefox_userdata, &S::FindFirefoxUserdata, &S::CleanFirefoxUserdata>(
         "storage"),
+    kFirefoxSiteStorage,
 };
 constexpr StoreEntry kChromeStores[] = {
     DatabaseStore<&L::chrome_cookies, &S::FindChromeCookies, &S::CleanChromeCookies>("cookies"),
     kChromiumCookies,
     Store<&L::chrome_userdata, &S::FindChromeUserdata, &S::CleanChromeUserdata>("storage"),
+    kChromiumIndexedDB,
 };
 constexpr StoreEntry kSafariStores[] = {
     Store<&L::safari_cookies, &S::FindSafariCookies, &S::CleanSafariCookies>("cookies"),
@@ -97,7 +133,7 @@ constexpr StoreEntry kSafariStores[] = {
 constexpr StoreEntry kFlashStores[] = {
     Store<&L::flash_cookies, &S::FindFlashCookies, &S::CleanFlashCookies>("objects"),
 };
-constexpr StoreEntry kChromiumStores[] = {kChromiumCookies};
+constexpr StoreEntry kChromiumStores[] = {kChromiumCookies, kChromiumIndexedDB};
 
 // Where the Chromium family keeps its user data folders. Chrome's stable channel
 // keeps "<profile>\Cookies" in the Chrome store; its other places are the family's.

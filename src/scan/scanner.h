@@ -33,6 +33,8 @@ struct CScanLists {
   CSafariUserdataArray safari_userdata;
   CFlashCookieArray flash_cookies;
   CChromiumCookieArray chromium_cookies;
+  CChromiumIndexedDBArray chromium_indexeddb;
+  CFirefoxSiteStorageArray firefox_site_storage;
   std::vector<HeldBrowserStore> held;
 
   // The items of all the browser's stores.

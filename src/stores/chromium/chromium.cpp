@@ -76,11 +76,13 @@ bool HoldsCookieDatabase(const std::wstring& folder) {
          platform::FileExists(folder + L"\\Cookies");
 }
 
-// Subfolders of `folder` holding a cookie database, as profiles named by `names`.
+// Subfolders of `folder` that `is_profile` takes, as profiles named by `names`.
 // When `folder` is a profile itself, its "Network" folder is that profile's, not
 // another one.
 void AddProfilesIn(const std::wstring& folder, const std::map<std::wstring, std::wstring>& names,
-                   bool folder_is_profile, std::vector<ChromiumProfile>* profiles) {
+                   bool folder_is_profile,
+                   const std::function<bool(const std::wstring&)>& is_profile,
+                   std::vector<ChromiumProfile>* profiles) {
   std::vector<platform::FindEntry> entries;
   if (!platform::FindFiles(folder + L"\\*", &entries)) return;
   for (const platform::FindEntry& entry : entries) {
@@ -90,7 +92,7 @@ void AddProfilesIn(const std::wstring& folder, const std::map<std::wstring, std:
       continue;
     }
     const std::wstring path = folder + L"\\" + entry.name;
-    if (!HoldsCookieDatabase(path)) continue;
+    if (!is_profile(path)) continue;
     const auto named = names.find(Folded(entry.name));
     profiles->push_back({path, named != names.end() ? named->second : entry.name});
   }
@@ -151,21 +153,27 @@ std::vector<sqlite_access::StoreTable<CChromiumCookie>> CookieTables(
 }  // namespace
 
 std::vector<ChromiumProfile> ChromiumProfiles(const std::wstring& user_data, bool opera_layout) {
+  return ChromiumProfilesWhere(user_data, opera_layout, HoldsCookieDatabase);
+}
+
+std::vector<ChromiumProfile> ChromiumProfilesWhere(
+    const std::wstring& user_data, bool opera_layout,
+    const std::function<bool(const std::wstring& folder)>& is_profile) {
   std::vector<ChromiumProfile> profiles;
   if (!platform::DirectoryExists(user_data) || platform::IsLinkOrReparsePoint(user_data)) {
     return profiles;
   }
   const std::map<std::wstring, std::wstring> names = LocalStateNames(user_data);
-  const bool folder_is_profile = opera_layout && HoldsCookieDatabase(user_data);
+  const bool folder_is_profile = opera_layout && is_profile(user_data);
   if (folder_is_profile) {
     const size_t slash = user_data.find_last_of(L"\\/");
     profiles.push_back({user_data, user_data.substr(slash == std::wstring::npos ? 0 : slash + 1)});
   }
-  AddProfilesIn(user_data, names, folder_is_profile, &profiles);
+  AddProfilesIn(user_data, names, folder_is_profile, is_profile, &profiles);
   if (opera_layout) {
     const std::wstring side = user_data + L"\\_side_profiles";
     if (platform::DirectoryExists(side) && !platform::IsLinkOrReparsePoint(side)) {
-      AddProfilesIn(side, names, false, &profiles);
+      AddProfilesIn(side, names, false, is_profile, &profiles);
     }
   }
   return profiles;

@@ -5,6 +5,7 @@
 // "<profile>\Cookies" before.
 #pragma once
 
+#include <functional>
 #include <span>
 #include <string>
 #include <vector>
@@ -45,6 +46,12 @@ struct ChromiumProfile {
 // profile) and the subfolders of "_side_profiles" too.
 // In the order the folder search gives them.
 std::vector<ChromiumProfile> ChromiumProfiles(const std::wstring& user_data, bool opera_layout);
+
+// The same, with another test of what makes a folder a profile: `is_profile` is
+// asked for each candidate folder (the folder itself in the Opera layout first).
+std::vector<ChromiumProfile> ChromiumProfilesWhere(
+    const std::wstring& user_data, bool opera_layout,
+    const std::function<bool(const std::wstring& folder)>& is_profile);
 
 // One Cookies database of a profile: a scan appends the evil cookies (tagged with
 // `browser` and `profile`) to `items`, a clean pass deletes exactly those rows.
