@@ -10,6 +10,12 @@
 
 namespace {
 
+// A display site followed by what the item lives in (a profile, a container, a
+// partition) in parentheses, when there is any.
+std::wstring WithContext(const std::wstring& site, const std::wstring& context) {
+  return context.empty() ? site : site + L" (" + context + L")";
+}
+
 constexpr int64_t kSecondsPerDay = 86400;
 constexpr int64_t kFileTimeTicksPerSecond = 10000000;
 
@@ -108,8 +114,7 @@ std::wstring CIECookie::GetExpires() const {
 // ---- CFirefoxCookie
 
 std::wstring CFirefoxCookie::GetDisplaySite() const {
-  const std::wstring site = CCookie::GetDisplaySite();
-  return m_strContext.empty() ? site : site + L" (" + m_strContext + L")";
+  return WithContext(CCookie::GetDisplaySite(), m_strContext);
 }
 
 std::wstring CFirefoxCookie::GetExpires() const {
@@ -131,13 +136,19 @@ std::wstring CChromiumCookie::GetDisplaySite() const {
     if (!context.empty()) context += L", ";
     context += L"partition " + m_strPartition;
   }
-  const std::wstring site = CCookie::GetDisplaySite();
-  return context.empty() ? site : site + L" (" + context + L")";
+  return WithContext(CCookie::GetDisplaySite(), context);
 }
 
 std::wstring CChromiumLocalStorage::GetDisplaySite() const {
-  const std::wstring site = CCookie::GetDisplaySite();
-  return m_strProfile.empty() ? site : site + L" (" + m_strProfile + L")";
+  return WithContext(CCookie::GetDisplaySite(), m_strProfile);
+}
+
+std::wstring CChromiumIndexedDB::GetDisplaySite() const {
+  return WithContext(CCookie::GetDisplaySite(), m_strProfile);
+}
+
+std::wstring CFirefoxSiteStorage::GetDisplaySite() const {
+  return WithContext(CCookie::GetDisplaySite(), m_strContext);
 }
 
 // ---- CChromeCookie

@@ -107,6 +107,32 @@ class CFlashCookie : public CRecordlessItem {
   bool PeekFirstFile(const std::wstring& path, const std::wstring& subfolder);
 };
 
+// A site's IndexedDB folders in one profile of a browser of the Chromium family:
+// "<scheme>_<host>_<port>.indexeddb.leveldb" and, where there is one, its
+// ".indexeddb.blob" sibling, named by the first of them that exists.
+class CChromiumIndexedDB : public CRecordlessItem {
+ public:
+  // The site, then the profile in parentheses: "tracker.example (Work)".
+  std::wstring GetDisplaySite() const override;
+
+  // The browser, as its store was told (as CChromiumCookie::m_nBrowser).
+  int m_nBrowser = 0;
+  // The profile's name as the browser shows it.
+  std::wstring m_strProfile;
+};
+
+// A site's storage in a Firefox profile: a folder of "storage\default" (name the
+// folder's) or a row of "storage\ls-archive.sqlite" (name the row's key).
+class CFirefoxSiteStorage : public CRecordlessItem {
+ public:
+  // The site, then its container or partition in parentheses when it has one.
+  std::wstring GetDisplaySite() const override;
+
+  // "container 2, partition https://news.example", as for CFirefoxCookie; empty
+  // for none.
+  std::wstring m_strContext;
+};
+
 // A Firefox cookie: one line of a Netscape cookie file, or a database row.
 class CFirefoxCookie : public CCookie {
  public:
@@ -220,6 +246,8 @@ using CChromeUserdataArray = std::vector<CChromeUserdata>;
 using CSafariCookieArray = std::vector<CSafariCookie>;
 using CSafariUserdataArray = std::vector<CSafariUserdata>;
 using CFlashCookieArray = std::vector<CFlashCookie>;
+using CChromiumIndexedDBArray = std::vector<CChromiumIndexedDB>;
+using CFirefoxSiteStorageArray = std::vector<CFirefoxSiteStorage>;
 
 // Decimal fields as the stores hold them: leading blanks and digits, nothing else
 // read; text that does not parse reads as 0.

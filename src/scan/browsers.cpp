@@ -3,6 +3,8 @@
 #include <algorithm>
 
 #include "scan/scanner.h"
+#include "stores/chromium/indexeddb.h"
+#include "stores/firefox/firefox_site_storage.h"
 
 namespace {
 
@@ -47,6 +49,16 @@ constexpr StoreEntry DatabaseStore(const char* kind) {
       ItemsOf<List>};
 }
 
+// The items of the list `List` of a Chromium-family store that belong to `browser`.
+template <auto List>
+std::vector<const CCookie*> FamilyItemsOf(const BrowserInfo& browser, const CScanLists& lists) {
+  std::vector<const CCookie*> items;
+  for (const auto& item : lists.*List) {
+    if (item.m_nBrowser == static_cast<int>(browser.id)) items.push_back(&item);
+  }
+  return items;
+}
+
 ChromiumBrowser FamilyMember(const BrowserInfo& browser) {
   return ChromiumBrowser{static_cast<int>(browser.id), browser.chromium_user_data};
 }
@@ -65,13 +77,7 @@ constexpr StoreEntry kChromiumCookies{
       CCookieScanner scanner;
       return scanner.CleanChromiumCookies(FamilyMember(browser), filter, held);
     },
-    [](const BrowserInfo& browser, const CScanLists& lists) {
-      std::vector<const CCookie*> items;
-      for (const CChromiumCookie& item : lists.chromium_cookies) {
-        if (item.m_nBrowser == static_cast<int>(browser.id)) items.push_back(&item);
-      }
-      return items;
-    }};
+    FamilyItemsOf<&CScanLists::chromium_cookies>};
 
 // The family's local storage, one store for all its browsers as above.
 constexpr StoreEntry kChromiumLocalStorage{
@@ -86,13 +92,33 @@ constexpr StoreEntry kChromiumLocalStorage{
       CCookieScanner scanner;
       return scanner.CleanChromiumLocalStorage(FamilyMember(browser), filter, held);
     },
-    [](const BrowserInfo& browser, const CScanLists& lists) {
-      std::vector<const CCookie*> items;
-      for (const CChromiumLocalStorage& item : lists.chromium_local_storage) {
-        if (item.m_nBrowser == static_cast<int>(browser.id)) items.push_back(&item);
-      }
-      return items;
-    }};
+    FamilyItemsOf<&CScanLists::chromium_local_storage>};
+
+// The family's IndexedDB folders, one store for all its browsers as above.
+constexpr StoreEntry kChromiumIndexedDB{
+    "indexeddb",
+    [](const BrowserInfo& browser, const CCookieFilter& filter, CScanLists& lists,
+       HeldStores* held) {
+      return ProcessChromiumIndexedDB(FamilyMember(browser), filter, lists.chromium_indexeddb,
+                                      false, held);
+    },
+    [](const BrowserInfo& browser, const CCookieFilter& filter, HeldStores* held) {
+      CChromiumIndexedDBArray scratch;
+      return ProcessChromiumIndexedDB(FamilyMember(browser), filter, scratch, true, held);
+    },
+    FamilyItemsOf<&CScanLists::chromium_indexeddb>};
+
+// Firefox's per-site storage folders and localStorage archive.
+constexpr StoreEntry kFirefoxSiteStorage{
+    "site-storage",
+    [](const BrowserInfo&, const CCookieFilter& filter, CScanLists& lists, HeldStores* held) {
+      return ProcessFirefoxSiteStorage(filter, lists.firefox_site_storage, false, held);
+    },
+    [](const BrowserInfo&, const CCookieFilter& filter, HeldStores* held) {
+      CFirefoxSiteStorageArray scratch;
+      return ProcessFirefoxSiteStorage(filter, scratch, true, held);
+    },
+    ItemsOf<&CScanLists::firefox_site_storage>};
 
 using S = CCookieScanner;
 using L = CScanLists;
@@ -105,12 +131,14 @@ constexpr StoreEntry kFirefoxStores[] = {
     DatabaseStore<&L::firefox_cookies, &S::FindFirefoxCookies, &S::CleanFirefoxCookies>("cookies"),
     DatabaseStore<&L::firefox_userdata, &S::FindFirefoxUserdata, &S::CleanFirefoxUserdata>(
         "storage"),
+    kFirefoxSiteStorage,
 };
 constexpr StoreEntry kChromeStores[] = {
     DatabaseStore<&L::chrome_cookies, &S::FindChromeCookies, &S::CleanChromeCookies>("cookies"),
     kChromiumCookies,
     Store<&L::chrome_userdata, &S::FindChromeUserdata, &S::CleanChromeUserdata>("storage"),
     kChromiumLocalStorage,
+    kChromiumIndexedDB,
 };
 constexpr StoreEntry kSafariStores[] = {
     Store<&L::safari_cookies, &S::FindSafariCookies, &S::CleanSafariCookies>("cookies"),
@@ -119,7 +147,8 @@ constexpr StoreEntry kSafariStores[] = {
 constexpr StoreEntry kFlashStores[] = {
     Store<&L::flash_cookies, &S::FindFlashCookies, &S::CleanFlashCookies>("objects"),
 };
-constexpr StoreEntry kChromiumStores[] = {kChromiumCookies, kChromiumLocalStorage};
+constexpr StoreEntry kChromiumStores[] = {kChromiumCookies, kChromiumLocalStorage,
+                                          kChromiumIndexedDB};
 
 // Where the Chromium family keeps its user data folders. Chrome's stable channel
 // keeps "<profile>\Cookies" in the Chrome store; its other places are the family's.

@@ -34,6 +34,8 @@ struct CScanLists {
   CFlashCookieArray flash_cookies;
   CChromiumCookieArray chromium_cookies;
   CChromiumLocalStorageArray chromium_local_storage;
+  CChromiumIndexedDBArray chromium_indexeddb;
+  CFirefoxSiteStorageArray firefox_site_storage;
   std::vector<HeldBrowserStore> held;
 
   // The items of all the browser's stores.

@@ -86,6 +86,8 @@ bool Holds(const std::wstring& folder, ChromiumProfileData data) {
       return HoldsCookieDatabase(folder);
     case ChromiumProfileData::kLocalStorage:
       return platform::DirectoryExists(folder + L"\\Local Storage\\leveldb");
+    case ChromiumProfileData::kIndexedDB:
+      return platform::DirectoryExists(folder + L"\\IndexedDB");
   }
   return false;
 }

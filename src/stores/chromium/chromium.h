@@ -5,6 +5,7 @@
 // "<profile>\Cookies" before.
 #pragma once
 
+#include <functional>
 #include <span>
 #include <string>
 #include <vector>
@@ -42,6 +43,7 @@ struct ChromiumProfile {
 enum class ChromiumProfileData {
   kCookies,       // a cookie database in either place
   kLocalStorage,  // a "Local Storage\leveldb" folder
+  kIndexedDB,     // an "IndexedDB" folder
 };
 
 // The profiles of the user data folder `user_data`: every subfolder (never a link)
