@@ -1,4 +1,4 @@
-#!/usr/bin/env python3
+#!/usr/bin/python3
 """Creates a sample Windows user profile with evil and harmless browser data.
 
 usage: make.py PROFILE_DIR
