@@ -63,3 +63,30 @@ TEST_F(Wording, LastCleanLine) {
   // "%A, %Y-%b-%d %H:%M": an English day name, then the date.
   EXPECT_NE(line.find(L"day, 20"), std::wstring::npos) << line;
 }
+
+TEST(SkippedSentences, OneForEachBrowserAndReasonInTheTablesOrder) {
+  const auto held = [](Browser browser, HeldReason reason) {
+    return HeldBrowserStore{browser, HeldStore{L"Default", L"C:\\x\\Cookies", reason}};
+  };
+  const struct {
+    const char* what;
+    std::vector<HeldBrowserStore> held;
+    std::vector<std::wstring> sentences;
+  } cases[] = {
+      {"nothing skipped", {}, {}},
+      {"two databases of one running browser, then one of a browser before it",
+       {held(Browser::kEdge, HeldReason::kInUse), held(Browser::kEdge, HeldReason::kInUse),
+        held(Browser::kFirefox, HeldReason::kInUse)},
+       {L"Firefox is running; close it to clean its cookies.",
+        L"Microsoft Edge is running; close it to clean its cookies."}},
+      {"two reasons of one browser",
+       {held(Browser::kBrave, HeldReason::kDamaged), held(Browser::kBrave, HeldReason::kInUse)},
+       {L"A database of Brave is damaged; it is left as it is.",
+        L"Brave is running; close it to clean its cookies."}},
+      {"no reason is nothing to say", {held(Browser::kOpera, HeldReason::kNone)}, {}},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    EXPECT_EQ(HeldSentences(c.held), c.sentences);
+  }
+}

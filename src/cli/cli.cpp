@@ -29,6 +29,8 @@ const char* HeldReasonText(HeldReason reason) {
       return "a deletion changed more than the listed row; nothing was removed";
     case HeldReason::kOutsideProfile:
       return "the profile list names a folder outside the profile folder given";
+    case HeldReason::kDamaged:
+      return "the database is damaged; it is left as it is";
     case HeldReason::kNone:
     case HeldReason::kInUse:
       break;

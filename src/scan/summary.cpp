@@ -1,5 +1,6 @@
 #include "scan/summary.h"
 
+#include <algorithm>
 #include <cwchar>
 #include <ctime>
 
@@ -36,14 +37,43 @@ std::wstring FormatFoundSentence(const CScanLists& lists) {
   return text + L".";
 }
 
+namespace {
+
+// What the user is told of a browser whose stores were skipped for `reason`.
+std::wstring SkippedSentence(const std::wstring& browser, HeldReason reason) {
+  switch (reason) {
+    case HeldReason::kInUse:
+      return browser + L" is running; close it to clean its cookies.";
+    case HeldReason::kNeedsRecovery:
+      return L"A database of " + browser +
+             L" was left half-written; cleaning recovers it first, as the browser would.";
+    case HeldReason::kHardLinked:
+      return L"A database of " + browser +
+             L" is shared with files elsewhere (hard links); it is left as it is.";
+    case HeldReason::kChangedOtherRows:
+      return L"A database of " + browser +
+             L" would not delete only the listed items; nothing was removed from it.";
+    case HeldReason::kOutsideProfile:
+      return L"A profile of " + browser + L" lies outside the folder being cleaned; it is skipped.";
+    case HeldReason::kDamaged:
+      return L"A database of " + browser + L" is damaged; it is left as it is.";
+    case HeldReason::kNone:
+      break;
+  }
+  return std::wstring();
+}
+
+}  // namespace
+
 std::vector<std::wstring> HeldSentences(const std::vector<HeldBrowserStore>& held) {
   std::vector<std::wstring> sentences;
   for (const BrowserInfo& browser : Browsers()) {
+    std::vector<HeldReason> told;
     for (const HeldBrowserStore& store : held) {
-      if (store.browser != browser.id || store.store.reason != HeldReason::kInUse) continue;
-      sentences.push_back(std::wstring(browser.summary_name) +
-                          L" is running; close it to clean its cookies.");
-      break;
+      if (store.browser != browser.id || store.store.reason == HeldReason::kNone) continue;
+      if (std::find(told.begin(), told.end(), store.store.reason) != told.end()) continue;
+      told.push_back(store.store.reason);
+      sentences.push_back(SkippedSentence(browser.summary_name, store.store.reason));
     }
   }
   return sentences;

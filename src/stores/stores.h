@@ -32,6 +32,7 @@ enum class HeldReason {
                       // the whole transaction was rolled back
   kOutsideProfile,    // the profile list names a folder outside the profile folder
                       // given: it was not entered
+  kDamaged,           // the database could not be read whole: it is not repaired
 };
 
 // A database that a store left as it was, or a profile it did not enter.

@@ -278,7 +278,10 @@ int ProcessChromiumLocalStorage(const ChromiumBrowser& browser, const CCookieFil
       LocalStorageSkip skip = LocalStorageSkip::kNone;
       count += ProcessChromiumLocalStorageFolder(database, browser.id, profile.name, filter, items,
                                                  clean, &skip);
-      if (skip != LocalStorageSkip::kNone) ReportHeld(held, profile.name, database);
+      if (skip != LocalStorageSkip::kNone) {
+        ReportHeld(held, profile.name, database,
+                   skip == LocalStorageSkip::kHeld ? HeldReason::kInUse : HeldReason::kDamaged);
+      }
     }
   }
   return count;
