@@ -5,6 +5,7 @@
 
 #include <leveldb/db.h>
 
+#include <algorithm>
 #include <chrono>
 #include <filesystem>
 #include <map>
@@ -82,13 +83,6 @@ void WriteDatabase(const std::wstring& folder, const std::vector<Entry>& entries
   if (written != nullptr) *written = db.All();
 }
 
-bool AnyFileHolds(const std::map<std::string, std::string>& files, const std::string& bytes) {
-  for (const auto& [name, content] : files) {
-    if (content.find(bytes) != std::string::npos) return true;
-  }
-  return false;
-}
-
 ChromiumBrowser Member(Browser browser) {
   return ChromiumBrowser{static_cast<int>(browser), BrowserOf(browser).chromium_user_data};
 }
@@ -152,20 +146,23 @@ TEST(LocalStorageDatabases, ScanChangesNothingAndCleanLeavesExactlyTheHarmlessOr
     std::map<std::string, std::string> written;
     WriteDatabase(tree.Path(folder), c.entries, c.in_tables, &written);
     std::map<std::string, std::string> kept = written;
-    for (const auto& [key, value] : written) {
-      for (const std::string& origin : c.evil) {
-        if (key == "META:" + origin || key == "METAACCESS:" + origin ||
-            key.starts_with("_" + origin + std::string(1, '\0'))) {
-          kept.erase(key);
-        }
-      }
+    for (const std::string& origin : c.evil) {
+      std::erase_if(kept, [&origin](const auto& record) {
+        return record.first == "META:" + origin || record.first == "METAACCESS:" + origin ||
+               record.first.starts_with("_" + origin + std::string(1, '\0'));
+      });
     }
+    // Each evil value lies in some file of the database before the clean, in none after.
+    const auto evil_values_in = [&c](const std::map<std::string, std::string>& files, bool expected) {
+      for (const Entry& e : c.entries) {
+        if (c.evil.count(e.origin) == 0 || e.value.empty()) continue;
+        EXPECT_EQ(std::any_of(files.begin(), files.end(), [&e](const auto& file) {
+                    return file.second.find(e.value.substr(1)) != std::string::npos;
+                  }), expected) << e.origin;
+      }
+    };
     const auto before = Snapshot(tree, folder);
-    for (const Entry& e : c.entries) {
-      if (c.evil.count(e.origin) != 0 && !e.value.empty()) {
-        EXPECT_TRUE(AnyFileHolds(before, e.value.substr(1))) << e.origin;
-      }
-    }
+    evil_values_in(before, true);
 
     CChromiumLocalStorageArray items;
     HeldStores held;
@@ -174,71 +171,54 @@ TEST(LocalStorageDatabases, ScanChangesNothingAndCleanLeavesExactlyTheHarmlessOr
     EXPECT_EQ(Shown(items), c.shown);
     EXPECT_EQ(Snapshot(tree, folder), before);
 
-    CChromiumLocalStorageArray scratch;
-    EXPECT_EQ(ProcessChromiumLocalStorage(Member(c.browser), kFilter, scratch, true, &held),
+    EXPECT_EQ(ProcessChromiumLocalStorage(Member(c.browser), kFilter, items, true, &held),
               static_cast<int>(c.evil.size()));
     EXPECT_TRUE(held.empty());
-    const auto after = Snapshot(tree, folder);
-    for (const Entry& e : c.entries) {
-      if (c.evil.count(e.origin) != 0 && !e.value.empty()) {
-        EXPECT_FALSE(AnyFileHolds(after, e.value.substr(1))) << e.origin;
-      }
-    }
+    evil_values_in(Snapshot(tree, folder), false);
     EXPECT_EQ(StorageDb(tree.Path(folder)).All(), kept);
   }
 }
 
 // ---- Databases left alone
 
-constexpr char kProfileFolder[] = "AppData/Local/Vivaldi/User Data/Profile 2";
 constexpr char kDatabase[] = "AppData/Local/Vivaldi/User Data/Profile 2/Local Storage/leveldb";
 
-void WriteEvilDatabase(const TempTree& tree) {
-  tree.MakeDir(std::string(kProfileFolder) + "/Local Storage");
-  WriteDatabase(tree.Path(kDatabase), {{"https://ads.tracker.example", Latin1("id"), Latin1("x")}},
-                /*in_tables=*/true);
-}
-
-struct LeftAloneCase {
-  const char* what;
-  // Damages the database, or holds it (returned) as a running browser does.
-  std::unique_ptr<LockHolder> (*prepare)(const TempTree& tree);
-};
-
-const LeftAloneCase kLeftAlone[] = {
-    {"a running browser holds its LOCK",
-     [](const TempTree& tree) {
-       return std::make_unique<LockHolder>(tree.Path(kDatabase), kHeldByLevelDb, tree);
-     }},
-    {"CURRENT is missing",
-     [](const TempTree& tree) {
-       std::filesystem::remove(tree.Native(std::string(kDatabase) + "/CURRENT"));
-       return std::unique_ptr<LockHolder>();
-     }},
-    {"a table file is cut short",
-     [](const TempTree& tree) {
-       for (const auto& file : std::filesystem::directory_iterator(tree.Native(kDatabase))) {
-         if (file.path().extension() == ".ldb") {
-           std::filesystem::resize_file(file.path(), file.file_size() / 2);
-         }
-       }
-       return std::unique_ptr<LockHolder>();
-     }},
-};
-
 TEST(LocalStorageLeftAlone, HeldOrDamagedDatabasesAreReportedAtOnceAndNotChanged) {
-  for (const LeftAloneCase& c : kLeftAlone) {
+  namespace fs = std::filesystem;
+  const struct {
+    const char* what;
+    // Damages the database, or holds it (returned) as a running browser does.
+    std::unique_ptr<LockHolder> (*prepare)(const TempTree& tree);
+  } cases[] = {
+      {"a running browser holds its LOCK",
+       [](const TempTree& tree) {
+         return std::make_unique<LockHolder>(tree.Path(kDatabase), kHeldByLevelDb, tree);
+       }},
+      {"CURRENT is missing",
+       [](const TempTree& tree) {
+         fs::remove(tree.Native(std::string(kDatabase) + "/CURRENT"));
+         return std::unique_ptr<LockHolder>();
+       }},
+      {"a table file is cut short",
+       [](const TempTree& tree) {
+         for (const auto& file : fs::directory_iterator(tree.Native(kDatabase))) {
+           if (file.path().extension() == ".ldb") fs::resize_file(file.path(), file.file_size() / 2);
+         }
+         return std::unique_ptr<LockHolder>();
+       }},
+  };
+  for (const auto& c : cases) {
     SCOPED_TRACE(c.what);
     TempProfile tree;
-    WriteEvilDatabase(tree);
+    tree.MakeDir(fs::path(kDatabase).parent_path().string());
+    WriteDatabase(tree.Path(kDatabase), {{"https://ads.tracker.example", Latin1("id"), Latin1("x")}}, true);
     const std::unique_ptr<LockHolder> holder = c.prepare(tree);
     const auto before = Snapshot(tree, kDatabase);
     for (const bool clean : {false, true}) {
       CChromiumLocalStorageArray items;
       HeldStores held;
       const auto start = std::chrono::steady_clock::now();
-      EXPECT_EQ(ProcessChromiumLocalStorage(Member(Browser::kVivaldi), kFilter, items, clean, &held),
-                0);
+      EXPECT_EQ(ProcessChromiumLocalStorage(Member(Browser::kVivaldi), kFilter, items, clean, &held), 0);
       EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(1));
       EXPECT_TRUE(items.empty());
       ASSERT_EQ(held.size(), 1u);

@@ -179,33 +179,27 @@ TEST_F(Cli, ListFilterPrintsTheActivePatterns) {
 TEST_F(Cli, HeldDatabaseIsSkippedWithStatusThreeNamedInJsonAndOnStandardError) {
   const std::string cookies = "AppData/Local/Microsoft/Edge/User Data/Default/Network/Cookies";
   profile_.Write(cookies, "");
-  {
-    TestDb db(profile_.Path(cookies));
-    db.Exec(kChromiumSchemaV24);
-  }
+  TestDb(profile_.Path(cookies)).Exec(kChromiumSchemaV24);
   const auto backslashed = [](std::string path) {
     std::replace(path.begin(), path.end(), '/', '\\');
     return path;
   };
-  const struct {
-    const char* command;
-    bool held;
-  } cases[] = {{"scan", true}, {"clean", true}, {"scan", false}, {"clean", false}};
-  for (const auto& c : cases) {
-    SCOPED_TRACE(std::string(c.command) + (c.held ? " held" : ""));
+  using Case = std::pair<const char*, bool>;  // the command, whether the database is held
+  for (const auto& [command, held] : {Case{"scan", true}, {"clean", true}, {"scan", false}, {"clean", false}}) {
+    SCOPED_TRACE(std::string(command) + (held ? " held" : ""));
     std::optional<LockHolder> lock;
-    if (c.held) {
+    if (held) {
       lock.emplace(profile_.Path(cookies), kHeldByChromium, profile_);
       ASSERT_TRUE(lock->holding());
     }
-    EXPECT_EQ(Run({c.command, "--json", "--profile", Profile()}), c.held ? kExitSkipped : kExitOk);
+    EXPECT_EQ(Run({command, "--json", "--profile", Profile()}), held ? kExitSkipped : kExitOk);
     const auto skipped = nlohmann::json::parse(out_.str())["skipped"];
     ASSERT_TRUE(skipped.is_array());
-    ASSERT_EQ(skipped.size(), c.held ? 1u : 0u);
+    ASSERT_EQ(skipped.size(), held ? 1u : 0u);
     EXPECT_EQ(err_.str().find("skipped Microsoft Edge profile 'Default'") != std::string::npos,
-              c.held)
+              held)
         << err_.str();
-    if (!c.held) continue;
+    if (!held) continue;
     EXPECT_EQ(skipped[0]["browser"], "Microsoft Edge");
     EXPECT_EQ(skipped[0]["profile"], "Default");
     EXPECT_EQ(backslashed(skipped[0]["path"]),
@@ -243,9 +237,7 @@ TEST_F(Cli, PlainScanFieldsEscapeControlCharactersAndJsonKeepsThem) {
     EXPECT_EQ(line.substr(line.rfind('\t') + 1), c.shown);
     ASSERT_EQ(Run({"scan", "--json", "--browsers", "firefox", "--profile", Profile()}), kExitOk);
     EXPECT_EQ(nlohmann::json::parse(out_.str())["items"][0]["value"], c.value);
-    std::filesystem::remove(profile_.Native(database));
-    std::filesystem::remove(profile_.Native(database + "-wal"));
-    std::filesystem::remove(profile_.Native(database + "-shm"));
+    std::filesystem::remove_all(profile_.Native("AppData/Roaming/Mozilla/Firefox/p"));
   }
 }
 

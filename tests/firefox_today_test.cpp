@@ -10,53 +10,46 @@
 
 namespace {
 
-struct RowCase {
-  const char* what;
-  const char* schema;  // kFirefoxCookieSchemaV17: expiry in milliseconds; else seconds
-  int64_t days_left;
-  const char* origin_attributes;
-  const char* expires;  // GetExpires
-  const char* site;     // GetDisplaySite
-};
-
-const char kPartition[] = "^partitionKey=%28https%2Cnews.example%29";
-
-const RowCase kRows[] = {
-    {"ms, 400 days", kFirefoxCookieSchemaV17, 400, "", "1 year", "tracker.example/"},
-    {"seconds, 400 days", kFirefoxCookieSchema, 400, "", "1 year", "tracker.example/"},
-    {"ms, 40 days", kFirefoxCookieSchemaV17, 40, "", "1 month", "tracker.example/"},
-    {"seconds, 40 days", kFirefoxCookieSchema, 40, "", "1 month", "tracker.example/"},
-    {"ms, expired", kFirefoxCookieSchemaV17, -3, "", "soon", "tracker.example/"},
-    {"container", kFirefoxCookieSchemaV17, 400, "^userContextId=2", "1 year",
-     "tracker.example/ (container 2)"},
-    {"partition", kFirefoxCookieSchemaV17, 400, kPartition, "1 year",
-     "tracker.example/ (partition https://news.example)"},
-    {"both", kFirefoxCookieSchemaV17, 400, "^userContextId=2&partitionKey=%28https%2Cnews.example%29",
-     "1 year", "tracker.example/ (container 2, partition https://news.example)"},
-    {"container, schema 10", kFirefoxCookieSchema, 400, "^userContextId=5", "1 year",
-     "tracker.example/ (container 5)"},
-};
-
 TEST(FirefoxToday, ExpiryAndContextShowTheSameInEitherSchema) {
-  for (const RowCase& c : kRows) {
-    SCOPED_TRACE(c.what);
+  const char* v17 = kFirefoxCookieSchemaV17;  // expiry in milliseconds; the other in seconds
+  const char* v10 = kFirefoxCookieSchema;
+  const struct {
+    const char* schema;
+    int64_t days_left;
+    const char* origin_attributes;
+    const char* expires;  // GetExpires
+    const char* context;  // GetDisplaySite after "tracker.example/"
+  } cases[] = {
+      {v17, 400, "", "1 year", ""},
+      {v10, 400, "", "1 year", ""},
+      {v17, 40, "", "1 month", ""},
+      {v10, 40, "", "1 month", ""},
+      {v17, -3, "", "soon", ""},
+      {v17, 400, "^userContextId=2", "1 year", " (container 2)"},
+      {v17, 400, "^partitionKey=%28https%2Cnews.example%29", "1 year", " (partition https://news.example)"},
+      {v17, 400, "^userContextId=2&partitionKey=%28https%2Cnews.example%29", "1 year",
+       " (container 2, partition https://news.example)"},
+      {v10, 400, "^userContextId=5", "1 year", " (container 5)"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(std::string(c.schema == v17 ? "ms " : "s ") + std::to_string(c.days_left) +
+                 c.origin_attributes);
     TempTree tree;
     tree.Write("cookies.sqlite", "");
-    const bool milliseconds = c.schema == kFirefoxCookieSchemaV17;
     const int64_t expiry = platform::CurrentCalendarTime() + c.days_left * 86400 + 3600;
     {
       TestDb db(tree.Path("cookies.sqlite"));
       db.Exec(c.schema);
       db.Run("INSERT INTO moz_cookies (originAttributes, name, value, host, path, expiry) "
              "VALUES (?, 'id', 'v', '.tracker.example', '/', ?)",
-             {c.origin_attributes, std::to_string(milliseconds ? expiry * 1000 + 999 : expiry)});
+             {c.origin_attributes, std::to_string(c.schema == v17 ? expiry * 1000 + 999 : expiry)});
     }
     CFirefoxCookieArray items;
     ASSERT_EQ(ProcessFirefoxCookieDatabase(tree.Path("cookies.sqlite"),
                                            CCookieFilter(L"*.tracker.example\n"), items, false),
               1);
     EXPECT_EQ(items[0].GetExpires(), platform::WideFromUtf8(c.expires));
-    EXPECT_EQ(items[0].GetDisplaySite(), platform::WideFromUtf8(c.site));
+    EXPECT_EQ(items[0].GetDisplaySite(), platform::WideFromUtf8(std::string("tracker.example/") + c.context));
   }
 }
 

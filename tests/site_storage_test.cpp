@@ -19,9 +19,18 @@ namespace {
 
 const CCookieFilter kFilter(L"*.tracker.example\n");
 
-std::string Shown(const CCookie& item) {
-  return platform::Utf8FromWide(item.GetName() + L"|" + item.GetDisplaySite() + L"|" +
-                                item.GetValue() + L"|" + item.GetExpires());
+// Expects the items, each as "name|display site|value|expires", to be `expected` in
+// any order.
+template <typename Array>
+void ExpectShown(const Array& items, std::vector<std::string> expected) {
+  std::vector<std::string> shown;
+  for (const CCookie& item : items) {
+    shown.push_back(platform::Utf8FromWide(item.GetName() + L"|" + item.GetDisplaySite() + L"|" +
+                                           item.GetValue() + L"|" + item.GetExpires()));
+  }
+  std::sort(shown.begin(), shown.end());
+  std::sort(expected.begin(), expected.end());
+  EXPECT_EQ(shown, expected);
 }
 
 // `before` without what lies below the folders `removed` (relative, ending in "/").
@@ -102,16 +111,10 @@ TEST(ChromiumIndexedDB, ScanListsEvilSitesAndCleanRemovesTheirFoldersOnly) {
 
     CChromiumIndexedDBArray items;
     EXPECT_EQ(ProcessChromiumIndexedDB(member, kFilter, items, false), static_cast<int>(c.found.size()));
-    std::vector<std::string> found;
-    for (const CChromiumIndexedDB& item : items) found.push_back(Shown(item));
-    std::vector<std::string> expected = c.found;
-    std::sort(found.begin(), found.end());
-    std::sort(expected.begin(), expected.end());
-    EXPECT_EQ(found, expected);
+    ExpectShown(items, c.found);
     EXPECT_EQ(Snapshot(profile), before);
 
-    CChromiumIndexedDBArray scratch;
-    EXPECT_EQ(ProcessChromiumIndexedDB(member, kFilter, scratch, true), static_cast<int>(c.found.size()));
+    EXPECT_EQ(ProcessChromiumIndexedDB(member, kFilter, items, true), static_cast<int>(c.found.size()));
     std::vector<std::string> removed;
     for (const std::string& folder : c.removed) removed.push_back(kEdgeIndexedDB + folder + "/");
     EXPECT_EQ(Snapshot(profile), Without(before, removed));
@@ -163,9 +166,8 @@ TEST(FirefoxSiteStorage, CleanRemovesEvilSiteFoldersAndRowsAndLeavesTheRestByteF
     SCOPED_TRACE(c.what);
     TempProfile profile;
     profile.Write("AppData/Roaming/Mozilla/Firefox/profiles.ini", kIni);
-    profile.Write(kProfile + "cookies.sqlite", "");
+    profile.MakeDir(kProfile + "storage");
     TestDb(profile.Path(kProfile + "cookies.sqlite")).Exec(kFirefoxCookieSchemaV17);
-    profile.Write(kProfile + "storage.sqlite", "");
     TestDb(profile.Path(kProfile + "storage.sqlite"))
         .Exec("CREATE TABLE cache(valid INTEGER NOT NULL DEFAULT 0, build_id TEXT NOT NULL "
               "DEFAULT ''); INSERT INTO cache VALUES (1, '20250101');");
@@ -176,7 +178,6 @@ TEST(FirefoxSiteStorage, CleanRemovesEvilSiteFoldersAndRowsAndLeavesTheRestByteF
     }
     const std::wstring archive = profile.Path(kProfile + "storage/ls-archive.sqlite");
     if (!c.scopes.empty()) {
-      profile.Write(kProfile + "storage/ls-archive.sqlite", "");
       TestDb db(archive);
       db.Exec(kWebappsstoreSchemaCurrent);
       for (const std::string& scope : c.scopes) {
@@ -194,16 +195,10 @@ TEST(FirefoxSiteStorage, CleanRemovesEvilSiteFoldersAndRowsAndLeavesTheRestByteF
     CFirefoxSiteStorageArray items;
     HeldStores held;
     EXPECT_EQ(ProcessFirefoxSiteStorage(kFilter, items, false, &held), evil);
-    std::vector<std::string> found;
-    for (const CFirefoxSiteStorage& item : items) found.push_back(Shown(item));
-    std::vector<std::string> expected = c.found;
-    std::sort(found.begin(), found.end());
-    std::sort(expected.begin(), expected.end());
-    EXPECT_EQ(found, expected);
+    ExpectShown(items, c.found);
     EXPECT_EQ(ProfileFiles(profile), before);
 
-    CFirefoxSiteStorageArray scratch;
-    EXPECT_EQ(ProcessFirefoxSiteStorage(kFilter, scratch, true, &held), evil);
+    EXPECT_EQ(ProcessFirefoxSiteStorage(kFilter, items, true, &held), evil);
     EXPECT_EQ(held.size(), c.firefox_runs ? 2u : 0u);  // once by the scan, once by the clean
     std::vector<std::string> removed;
     for (const std::string& origin : c.removed) removed.push_back(kOrigins + origin + "/");
