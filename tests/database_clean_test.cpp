@@ -156,20 +156,19 @@ struct CraftedCase {
 TEST(CraftedSchema, ExactlyTheListedRowsGoAndTheCountIsWhatWent) {
   const std::string chrome_v12_rows =
       std::string(kChromeSchemaV12) +
-      "INSERT INTO cookies (creation_utc, host_key, name, value, path, expires_utc, is_secure, "
-      "is_httponly, last_access_utc) VALUES (1, '.doubleclick.net', 'a', 'evil', '/', 0, 0, 0, 0), "
-      "(2, 'news.example', 'b', 'kept', '/', 0, 0, 0, 0), (3, 'x.tracker.example', 'c', 'evil', '/', "
-      "0, 0, 0, 0), (4, 'shop.example', 'd', 'kept', '/', 0, 0, 0, 0);";
+      "INSERT INTO cookies (creation_utc, host_key, name, value, path, expires_utc, is_secure, is_httponly, "
+      "last_access_utc) VALUES (1, '.doubleclick.net', 'a', 'evil', '/', 0, 0, 0, 0), (2, 'news.example', "
+      "'b', 'kept', '/', 0, 0, 0, 0), (3, 'x.tracker.example', 'c', 'evil', '/', 0, 0, 0, 0), (4, "
+      "'shop.example', 'd', 'kept', '/', 0, 0, 0, 0);";
   const std::string firefox_rows =
-      std::string(kFirefoxCookieSchema) +
-      ";INSERT INTO moz_cookies (name, value, host, path, expiry) VALUES ('a', 'evil', "
-      "'.tracker.example', '/', 0), ('b', 'kept', 'news.example', '/', 0);";
+      std::string(kFirefoxCookieSchema) + ";INSERT INTO moz_cookies (name, value, host, path, expiry) VALUES "
+      "('a', 'evil', '.tracker.example', '/', 0), ('b', 'kept', 'news.example', '/', 0);";
   const std::string& ff = kFirefoxProfile;
   const CraftedCase cases[] = {
       {"Chrome host_key declared COLLATE NOCASE", "chrome_nocase", kChromeCookies,
-       "CREATE TABLE cookies(creation_utc INTEGER, host_key TEXT COLLATE NOCASE, name TEXT, "
-       "value TEXT, path TEXT, expires_utc INTEGER); INSERT INTO cookies VALUES "
-       "(1, '.doubleclick.net', 'id', 'evil', '/', 0), (2, '.DoubleClick.NET', 'id', 'kept', '/', 0);",
+       "CREATE TABLE cookies(creation_utc INTEGER, host_key TEXT COLLATE NOCASE, name TEXT, value TEXT, path "
+       "TEXT, expires_utc INTEGER); INSERT INTO cookies VALUES (1, '.doubleclick.net', 'id', 'evil', '/', 0), "
+       "(2, '.DoubleClick.NET', 'id', 'kept', '/', 0);",
        Clean(ProcessChromeCookies), "SELECT host_key, value FROM cookies", {".DoubleClick.NET|kept"}, 1},
       {"Chrome Cookies WITHOUT ROWID, keyed case-blind", "chrome_without_rowid", kChromeCookies,
        "CREATE TABLE cookies(creation_utc INTEGER, host_key TEXT COLLATE NOCASE, name TEXT, "
@@ -178,8 +177,7 @@ TEST(CraftedSchema, ExactlyTheListedRowsGoAndTheCountIsWhatWent) {
        "(2, '.DoubleClick.NET', 'b', 'kept', '/ ', 0), (3, 'news.example', 'a', 'kept', '/', 0);",
        Clean(ProcessChromeCookies), "SELECT host_key, value FROM cookies ORDER BY creation_utc",
        {".DoubleClick.NET|kept", "news.example|kept"}, 1},
-      {"Chrome Cookies whose trigger deletes every row after a DELETE", "chrome_wipe_trigger",
-       kChromeCookies,
+      {"Chrome Cookies whose trigger deletes every row after a DELETE", "chrome_wipe_trigger", kChromeCookies,
        chrome_v12_rows + "CREATE TRIGGER wipe AFTER DELETE ON cookies BEGIN DELETE FROM cookies; END;",
        Clean(ProcessChromeCookies), "SELECT host_key, value FROM cookies ORDER BY creation_utc",
        {"news.example|kept", "shop.example|kept"}, 2},
@@ -194,12 +192,10 @@ TEST(CraftedSchema, ExactlyTheListedRowsGoAndTheCountIsWhatWent) {
        firefox_rows + "CREATE TRIGGER back AFTER DELETE ON moz_cookies BEGIN INSERT INTO moz_cookies "
        "(name, value, host, path, expiry) VALUES ('again', old.value, old.host, old.path, 0); END;",
        Clean(ProcessFirefoxCookies), "SELECT host, value FROM moz_cookies", {"news.example|kept"}, 1},
-      {"webappsstore2 with COLLATE NOCASE and RTRIM columns", "webappsstore_collations",
-       ff + "webappsstore.sqlite",
-       "CREATE TABLE webappsstore2 (originAttributes TEXT, originKey TEXT, scope TEXT COLLATE NOCASE, "
-       "key TEXT COLLATE RTRIM, value TEXT); INSERT INTO webappsstore2 VALUES "
-       "('', 'x', 'elpmaxe.rekcart.:https:443', 'k', 'evil'), "
-       "('', 'y', 'ELPMAXE.REKCART.:https:443', 'k ', 'kept');",
+      {"webappsstore2 with COLLATE NOCASE and RTRIM columns", "webappsstore_collations", ff + "webappsstore.sqlite",
+       "CREATE TABLE webappsstore2 (originAttributes TEXT, originKey TEXT, scope TEXT COLLATE NOCASE, key TEXT "
+       "COLLATE RTRIM, value TEXT); INSERT INTO webappsstore2 VALUES ('', 'x', 'elpmaxe.rekcart.:https:443', "
+       "'k', 'evil'), ('', 'y', 'ELPMAXE.REKCART.:https:443', 'k ', 'kept');",
        Clean(ProcessFirefoxUserdata), "SELECT scope, value FROM webappsstore2",
        {"ELPMAXE.REKCART.:https:443|kept"}, 1},
       {"Safari Databases.db whose guid is not unique", "safari_shared_guid",

@@ -330,16 +330,13 @@ class OtherProgram {
         if (error) fs::remove(saved);
       } else {
         std::ofstream out(target, std::ios::binary | std::ios::app);
-        out << race.bytes;
-        out.close();
-        error = out.fail() ? std::make_error_code(std::errc::permission_denied) : std::error_code();
+        out << race.bytes << std::flush;
+        if (out.fail()) error = std::make_error_code(std::errc::permission_denied);
       }
       changed_ = !error;
       after_change_ = ListTree(world.root());
       // The clean's own new file, written before this moment, goes with a refused replace.
-      std::erase_if(after_change_, [](const auto& entry) {
-        return entry.first.find(".tsnew") != std::string::npos;
-      });
+      std::erase_if(after_change_, [](const auto& entry) { return entry.first.find(".tsnew") != entry.first.npos; });
     });
   }
   ~OtherProgram() { platform::SetReplaceHookForTests(nullptr); }
@@ -354,12 +351,14 @@ class OtherProgram {
   TreeListing after_change_;
 };
 
-const std::string kPlistHead =
-    "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<plist version=\"1.0\">\n<array>\n";
-
-std::string PlistEntry(const std::string& domain, const std::string& name) {
-  return "\t<dict>\n\t\t<key>Domain</key>\n\t\t<string>" + domain +
-         "</string>\n\t\t<key>Name</key>\n\t\t<string>" + name + "</string>\n\t</dict>\n";
+// A Cookies.plist of cookies given as (domain, name).
+std::string Plist(const std::vector<std::pair<std::string, std::string>>& cookies) {
+  std::string plist = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<plist version=\"1.0\">\n<array>\n";
+  for (const auto& [domain, name] : cookies) {
+    plist += "\t<dict>\n\t\t<key>Domain</key>\n\t\t<string>" + domain +
+             "</string>\n\t\t<key>Name</key>\n\t\t<string>" + name + "</string>\n\t</dict>\n";
+  }
+  return plist + "</array>\n</plist>\n";
 }
 
 }  // namespace
@@ -369,18 +368,16 @@ TEST(HostileProfile, AFileAnotherProgramChangedAfterTheReadIsLeftAsThatProgramLe
   const std::string all_evil = kCookies + "evil.txt", mixed = kCookies + "mixed.txt";
   const std::string data = kUserData + "SUB1/data.xml";
   const std::vector<Race> races = {
-      {"a harmless cookie appended to cookies.txt", {kFirefoxProfile,
-       {ff, ".tracker.com\tTRUE\t/\tFALSE\t0\tn\tv\nnews.example\tTRUE\t/\tFALSE\t0\tk\tv\n"}},
-       ff, false, "news.example\tTRUE\t/\tFALSE\t0\tlogin\tnew\n"},
+      {"a harmless cookie appended to cookies.txt",
+       {kFirefoxProfile, {ff, ".tracker.com\tTRUE\t/\tFALSE\t0\tn\tv\nnews.example\tTRUE\t/\tFALSE\t0\tk\tv\n"}}, ff,
+       false, "news.example\tTRUE\t/\tFALSE\t0\tlogin\tnew\n"},
       {"an all-evil IE cookie file saved anew with a login cookie",
        {{all_evil, IERecord("www.tracker.com/")}}, all_evil, true, IERecord("example.org/")},
       {"a login cookie appended to a mixed IE cookie file",
        {{mixed, IERecord("www.tracker.com/") + IERecord("example.org/")}}, mixed, false,
        IERecord("login.example.org/")},
-      {"Cookies.plist saved anew",
-       {{kSafariPlist, kPlistHead + PlistEntry(".tracker.com", "n") + PlistEntry("example.org", "k") +
-                           "</array>\n</plist>\n"}},
-       kSafariPlist, true, kPlistHead + PlistEntry("example.org", "login") + "</array>\n</plist>\n"},
+      {"Cookies.plist saved anew", {{kSafariPlist, Plist({{".tracker.com", "n"}, {"example.org", "k"}})}},
+       kSafariPlist, true, Plist({{"example.org", "login"}})},
       {"an IE storage data file saved anew", {{kUserData + "index.dat", Index("data.xml")}, {data, "evil"}},
        data, true, "login"},
   };

@@ -249,29 +249,28 @@ TEST(IniFiles, ReadsStringsAndNumbers) {
 }
 
 TEST(IniFiles, Utf8ListsFallBackToTheAnsiCodePagePerLine) {
+  using enum platform::IniEncoding;
   const struct {
     const char* what;
-    std::string bytes;  // the file's first bytes, then the line of Path=
+    std::string bytes;  // after "[Profile0]\n": the line of Path=
     platform::IniEncoding encoding;
     std::wstring path;
   } cases[] = {
-      {"UTF-8 as UTF-8", "Path=Profiles/k7k7.Zo\xC3\xAB", platform::IniEncoding::kUtf8,
-       L"Profiles/k7k7.Zo\u00eb"},
-      {"UTF-8 after a BOM", "\xEF\xBB\xBF[Profile0]\nPath=Zo\xC3\xAB", platform::IniEncoding::kUtf8,
-       L"Zo\u00eb"},
-      {"a Windows-1252 line in a UTF-8 list", "Path=Zo\xEB", platform::IniEncoding::kUtf8, L"Zo\u00eb"},
-      {"an overlong form is not UTF-8", "Path=\xC1\xBF", platform::IniEncoding::kUtf8,
-       L"\u00c1\u00bf"},
-      {"UTF-8 in an ANSI file", "Path=Zo\xC3\xAB", platform::IniEncoding::kAnsi, L"Zo\u00c3\u00ab"},
+      {"UTF-8 as UTF-8", "Path=Profiles/k7k7.Zo\xC3\xAB", kUtf8, L"Profiles/k7k7.Zo\u00eb"},
+      {"a Windows-1252 line in a UTF-8 list", "Path=Zo\xEB", kUtf8, L"Zo\u00eb"},
+      {"an overlong form is not UTF-8", "Path=\xC1\xBF", kUtf8, L"\u00c1\u00bf"},
+      {"UTF-8 in an ANSI file", "Path=Zo\xC3\xAB", kAnsi, L"Zo\u00c3\u00ab"},
   };
-  for (const auto& c : cases) {
-    SCOPED_TRACE(c.what);
-    TempTree tree;
-    const bool has_section = c.bytes.find('[') != std::string::npos;
-    tree.Write("profiles.ini", (has_section ? "" : "[Profile0]\n") + c.bytes + "\nIsRelative=1\n");
-    const platform::IniFile file(tree.Path("profiles.ini"), c.encoding);
-    EXPECT_EQ(file.ReadString(L"Profile0", L"Path", L""), c.path);
-    EXPECT_EQ(file.ReadInt(L"Profile0", L"IsRelative", 7), 1);
+  for (const bool bom : {false, true}) {
+    for (const auto& c : cases) {
+      if (bom && c.encoding == kAnsi) continue;  // an ANSI file has no BOM
+      SCOPED_TRACE(std::string(c.what) + (bom ? " after a BOM" : ""));
+      TempTree tree;
+      tree.Write("profiles.ini", (bom ? "\xEF\xBB\xBF" : "") + ("[Profile0]\n" + c.bytes) + "\nIsRelative=1\n");
+      const platform::IniFile file(tree.Path("profiles.ini"), c.encoding);
+      EXPECT_EQ(file.ReadString(L"Profile0", L"Path", L""), c.path);
+      EXPECT_EQ(file.ReadInt(L"Profile0", L"IsRelative", 7), 1);
+    }
   }
 }
 

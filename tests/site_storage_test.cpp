@@ -65,22 +65,21 @@ struct IndexedDBCase {
   bool posix_only = false;           // names Windows cannot create
 };
 
+const std::string kWww = "https_www.tracker.example_0.indexeddb.leveldb",
+                  kWwwBlob = "https_www.tracker.example_0.indexeddb.blob",
+                  kAds = "http_ads.tracker.example_8080.indexeddb.leveldb",
+                  kCdnBlob = "https_cdn.tracker.example_0.indexeddb.blob";
+
 const IndexedDBCase kIndexedDBCases[] = {
     {"an evil site with its blob folder; a harmless site",
-     {"https_www.tracker.example_0.indexeddb.leveldb", "https_www.tracker.example_0.indexeddb.blob",
-      "https_news.example_0.indexeddb.leveldb"},
-     {"https_www.tracker.example_0.indexeddb.leveldb|www.tracker.example (Default)|2 files|Unknown"},
-     {"https_www.tracker.example_0.indexeddb.leveldb", "https_www.tracker.example_0.indexeddb.blob"}},
-    {"a port of its own, and a blob folder alone",
-     {"http_ads.tracker.example_8080.indexeddb.leveldb", "https_cdn.tracker.example_0.indexeddb.blob"},
-     {"http_ads.tracker.example_8080.indexeddb.leveldb|ads.tracker.example (Default)|1 file|Unknown",
-      "https_cdn.tracker.example_0.indexeddb.blob|cdn.tracker.example (Default)|1 file|Unknown"},
-     {"http_ads.tracker.example_8080.indexeddb.leveldb", "https_cdn.tracker.example_0.indexeddb.blob"}},
-    {"names of no site",
-     {"https_www.tracker.example_x.indexeddb.leveldb", "file__0.indexeddb.leveldb",
-      "https_www.tracker.example_0.indexeddb.leveldb.old", "www.tracker.example"},
-     {}, {}},
-    {"a site folder that is a link", {"link:https_www.tracker.example_0.indexeddb.leveldb"}, {}, {}},
+     {kWww, kWwwBlob, "https_news.example_0.indexeddb.leveldb"},
+     {kWww + "|www.tracker.example (Default)|2 files|Unknown"}, {kWww, kWwwBlob}},
+    {"a port of its own, and a blob folder alone", {kAds, kCdnBlob},
+     {kAds + "|ads.tracker.example (Default)|1 file|Unknown", kCdnBlob + "|cdn.tracker.example (Default)|1 file|Unknown"},
+     {kAds, kCdnBlob}},
+    {"names of no site", {"https_www.tracker.example_x.indexeddb.leveldb", "file__0.indexeddb.leveldb",
+     kWww + ".old", "www.tracker.example"}, {}, {}},
+    {"a site folder that is a link", {"link:" + kWww}, {}, {}},
     {"a name Windows cannot hold", {"https_a|b.tracker.example_0.indexeddb.leveldb"}, {}, {}, true},
 };
 
@@ -137,28 +136,24 @@ struct SiteStorageCase {
   int archive_left;
 };
 
+const std::string kSite = "https+++www.tracker.example", kContainer = kSite + "^userContextId=2",
+                  kPartition = kSite + "+8443^partitionKey=%28https%2Cnews.example%29",
+                  kHeld = "|localStorage, IndexedDB; 3 files|Unknown";  // what each origin folder holds
+
 const SiteStorageCase kSiteStorageCases[] = {
     {"an evil site with its container and partition folders; harmless sites",
-     {"https+++www.tracker.example", "https+++www.tracker.example^userContextId=2",
-      "https+++www.tracker.example+8443^partitionKey=%28https%2Cnews.example%29",
-      "https+++news.example", "https+++news.example^partitionKey=%28https%2Ctracker.example%29"},
+     {kSite, kContainer, kPartition, "https+++news.example",
+      "https+++news.example^partitionKey=%28https%2Ctracker.example%29"},
      {}, false,
-     {"https+++www.tracker.example|www.tracker.example|localStorage, "
-      "IndexedDB; 3 files|Unknown",
-      "https+++www.tracker.example+8443^partitionKey=%28https%2Cnews.example%29|www.tracker.example "
-      "(partition https://news.example)|localStorage, IndexedDB; 3 files|Unknown",
-      "https+++www.tracker.example^userContextId=2|www.tracker.example (container 2)|localStorage, "
-      "IndexedDB; 3 files|Unknown"},
-     {"https+++www.tracker.example", "https+++www.tracker.example^userContextId=2",
-      "https+++www.tracker.example+8443^partitionKey=%28https%2Cnews.example%29"},
-     0},
+     {kSite + "|www.tracker.example" + kHeld, kPartition + "|www.tracker.example (partition https://news.example)" + kHeld,
+      kContainer + "|www.tracker.example (container 2)" + kHeld},
+     {kSite, kContainer, kPartition}, 0},
     {"archived rows", {"https+++news.example"},
      {"elpmaxe.rekcart.www.:https:443", "elpmaxe.swen.:https:443"}, false,
      {"k|www.tracker.example|v|Unknown"}, {}, 1},
     {"nothing evil", {"https+++news.example", "file++++C++page.html"}, {"elpmaxe.swen.:https:443"},
      false, {}, {}, 1},
-    {"Firefox runs with the profile", {"https+++www.tracker.example"},
-     {"elpmaxe.rekcart.www.:https:443"}, true, {}, {}, 1},
+    {"Firefox runs with the profile", {kSite}, {"elpmaxe.rekcart.www.:https:443"}, true, {}, {}, 1},
 };
 
 TEST(FirefoxSiteStorage, CleanRemovesEvilSiteFoldersAndRowsAndLeavesTheRestByteForByte) {
