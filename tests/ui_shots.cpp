@@ -1,7 +1,10 @@
 // Shows one of the program's windows over a given profile for a picture, and says
 // where it is once it has been painted.
 //
-// usage: ui_shots.exe main|details|options PROFILE_DIR READY_FILE
+// usage: ui_shots.exe main|details|storage|options PROFILE_DIR READY_FILE
+//
+// "storage" is the details dialog made taller and scrolled to its end, where the
+// page storage of today's browsers is listed.
 //
 // Settings are taken below a key of their own, removed at the end. The window is
 // placed at (16, 16); when it has been painted, READY_FILE receives "x y width
@@ -17,6 +20,7 @@
 
 #include "app/settings.h"
 #include "platform/platform.h"
+#include "res/resource.h"
 #include "ui/autostart.h"
 #include "ui/config_dlg.h"
 #include "ui/details_dlg.h"
@@ -67,7 +71,7 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
   std::unique_ptr<ui::Dialog> dialog;
   if (which == L"main") {
     dialog = std::make_unique<CIntro>();
-  } else if (which == L"details") {
+  } else if (which == L"details" || which == L"storage") {
     dialog = std::make_unique<CtrackscrubDlg>();
   } else if (which == L"options") {
     dialog = std::make_unique<CConfigDlg>();
@@ -77,6 +81,15 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
   int status = 3;
   if (dialog->Create()) {
     SetWindowPos(dialog->hwnd(), HWND_TOP, 16, 16, 0, 0, SWP_NOSIZE);
+    if (which == L"storage") {
+      RECT size = {};
+      GetWindowRect(dialog->hwnd(), &size);
+      SetWindowPos(dialog->hwnd(), HWND_TOP, 16, 16, (size.right - size.left) * 3 / 2,
+                   (size.bottom - size.top) * 3 / 2, 0);
+      const HWND list = GetDlgItem(dialog->hwnd(), IDC_COOKIE_LIST);
+      const LRESULT rows = SendMessageW(list, LVM_GETITEMCOUNT, 0, 0);
+      if (rows > 0) SendMessageW(list, LVM_ENSUREVISIBLE, static_cast<WPARAM>(rows - 1), FALSE);
+    }
     ShowWindow(dialog->hwnd(), SW_SHOW);
     SetForegroundWindow(dialog->hwnd());
     UpdateWindow(dialog->hwnd());

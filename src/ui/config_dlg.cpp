@@ -19,7 +19,7 @@ int IconControl(size_t index) { return IDC_ICON_IE + 2 * static_cast<int>(index)
 constexpr int kRowTop = 18;
 constexpr int kRowStep = 22;
 constexpr RECT kIconPlace = {234, 0, 20, 20};
-constexpr RECT kSwitchPlace = {264, 0, 66, 18};
+constexpr RECT kSwitchPlace = {264, 0, 90, 18};
 
 HWND CreateRowControl(HWND dialog, const wchar_t* window_class, const wchar_t* text, DWORD style,
                       RECT place, size_t row, int id) {
