@@ -236,21 +236,33 @@ int ProcessChromiumCookieDatabase(const std::wstring& path, int browser,
   return 0;
 }
 
-int ProcessChromiumCookies(const ChromiumBrowser& browser, const CCookieFilter& filter,
-                           CChromiumCookieArray& items, bool clean, HeldStores* held) {
-  int count = 0;
+void ForEachChromiumProfile(
+    const ChromiumBrowser& browser, ChromiumProfileData data,
+    const std::function<void(const ChromiumUserData& folder, const ChromiumProfile& profile)>&
+        visit) {
   for (const ChromiumUserData& folder : browser.user_data) {
     std::wstring root;
     if (!platform::GetKnownFolder(folder.root, &root)) continue;
-    const std::wstring user_data = root + L"\\" + folder.path;
-    for (const ChromiumProfile& profile : ChromiumProfiles(user_data, folder.opera_layout)) {
-      for (const std::wstring& database : CookieDatabases(profile.folder, folder.legacy_elsewhere)) {
-        HeldReason reason = HeldReason::kNone;
-        count += ProcessChromiumCookieDatabase(database, browser.id, profile.name, filter, items,
-                                               clean, &reason);
-        ReportHeld(held, profile.name, database, reason);
-      }
+    for (const ChromiumProfile& profile :
+         ChromiumProfiles(root + L"\\" + folder.path, folder.opera_layout, data)) {
+      visit(folder, profile);
     }
   }
+}
+
+int ProcessChromiumCookies(const ChromiumBrowser& browser, const CCookieFilter& filter,
+                           CChromiumCookieArray& items, bool clean, HeldStores* held) {
+  int count = 0;
+  ForEachChromiumProfile(
+      browser, ChromiumProfileData::kCookies,
+      [&](const ChromiumUserData& folder, const ChromiumProfile& profile) {
+        for (const std::wstring& database :
+             CookieDatabases(profile.folder, folder.legacy_elsewhere)) {
+          HeldReason reason = HeldReason::kNone;
+          count += ProcessChromiumCookieDatabase(database, browser.id, profile.name, filter,
+                                                 items, clean, &reason);
+          ReportHeld(held, profile.name, database, reason);
+        }
+      });
   return count;
 }

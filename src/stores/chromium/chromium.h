@@ -56,6 +56,13 @@ std::vector<ChromiumProfile> ChromiumProfiles(
     const std::wstring& user_data, bool opera_layout,
     ChromiumProfileData data = ChromiumProfileData::kCookies);
 
+// Calls `visit` for each profile holding `data` in each of the browser's user data
+// folders, with the folder it lies in.
+void ForEachChromiumProfile(
+    const ChromiumBrowser& browser, ChromiumProfileData data,
+    const std::function<void(const ChromiumUserData& folder, const ChromiumProfile& profile)>&
+        visit);
+
 // One Cookies database of a profile: a scan appends the evil cookies (tagged with
 // `browser` and `profile`) to `items`, a clean pass deletes exactly those rows.
 // Reads the columns the table has: host_key, name and path must be there. Returns

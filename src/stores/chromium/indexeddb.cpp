@@ -113,17 +113,15 @@ int ProcessChromiumIndexedDBFolder(const std::wstring& folder, int browser,
 int ProcessChromiumIndexedDB(const ChromiumBrowser& browser, const CCookieFilter& filter,
                              CChromiumIndexedDBArray& items, bool clean, HeldStores* held) {
   int count = 0;
-  for (const ChromiumUserData& folder : browser.user_data) {
-    std::wstring root;
-    if (!platform::GetKnownFolder(folder.root, &root)) continue;
-    const std::wstring user_data = root + L"\\" + folder.path;
-    for (const ChromiumProfile& profile :
-         ChromiumProfiles(user_data, folder.opera_layout, ChromiumProfileData::kIndexedDB)) {
-      std::vector<std::wstring> held_sites;
-      count += ProcessChromiumIndexedDBFolder(profile.folder + L"\\IndexedDB", browser.id,
-                                              profile.name, filter, items, clean, &held_sites);
-      for (const std::wstring& site : held_sites) ReportHeld(held, profile.name, site);
-    }
-  }
+  ForEachChromiumProfile(browser, ChromiumProfileData::kIndexedDB,
+                         [&](const ChromiumUserData&, const ChromiumProfile& profile) {
+                           std::vector<std::wstring> held_sites;
+                           count += ProcessChromiumIndexedDBFolder(
+                               profile.folder + L"\\IndexedDB", browser.id, profile.name, filter,
+                               items, clean, &held_sites);
+                           for (const std::wstring& site : held_sites) {
+                             ReportHeld(held, profile.name, site);
+                           }
+                         });
   return count;
 }

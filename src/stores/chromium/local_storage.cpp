@@ -266,23 +266,19 @@ int ProcessChromiumLocalStorageFolder(const std::wstring& folder, int browser,
 int ProcessChromiumLocalStorage(const ChromiumBrowser& browser, const CCookieFilter& filter,
                                 CChromiumLocalStorageArray& items, bool clean, HeldStores* held) {
   int count = 0;
-  for (const ChromiumUserData& folder : browser.user_data) {
-    std::wstring root;
-    if (!platform::GetKnownFolder(folder.root, &root)) continue;
-    const std::wstring user_data = root + L"\\" + folder.path;
-    for (const ChromiumProfile& profile :
-         ChromiumProfiles(user_data, folder.opera_layout, ChromiumProfileData::kLocalStorage)) {
-      const std::wstring storage = profile.folder + L"\\Local Storage";
-      if (platform::IsLinkOrReparsePoint(storage)) continue;
-      const std::wstring database = storage + L"\\leveldb";
-      LocalStorageSkip skip = LocalStorageSkip::kNone;
-      count += ProcessChromiumLocalStorageFolder(database, browser.id, profile.name, filter, items,
-                                                 clean, &skip);
-      if (skip != LocalStorageSkip::kNone) {
-        ReportHeld(held, profile.name, database,
-                   skip == LocalStorageSkip::kHeld ? HeldReason::kInUse : HeldReason::kDamaged);
-      }
-    }
-  }
+  ForEachChromiumProfile(
+      browser, ChromiumProfileData::kLocalStorage,
+      [&](const ChromiumUserData&, const ChromiumProfile& profile) {
+        const std::wstring storage = profile.folder + L"\\Local Storage";
+        if (platform::IsLinkOrReparsePoint(storage)) return;
+        const std::wstring database = storage + L"\\leveldb";
+        LocalStorageSkip skip = LocalStorageSkip::kNone;
+        count += ProcessChromiumLocalStorageFolder(database, browser.id, profile.name, filter,
+                                                   items, clean, &skip);
+        if (skip != LocalStorageSkip::kNone) {
+          ReportHeld(held, profile.name, database,
+                     skip == LocalStorageSkip::kHeld ? HeldReason::kInUse : HeldReason::kDamaged);
+        }
+      });
   return count;
 }
