@@ -139,11 +139,7 @@ std::wstring CChromiumCookie::GetDisplaySite() const {
   return WithContext(CCookie::GetDisplaySite(), context);
 }
 
-std::wstring CChromiumLocalStorage::GetDisplaySite() const {
-  return WithContext(CCookie::GetDisplaySite(), m_strProfile);
-}
-
-std::wstring CChromiumIndexedDB::GetDisplaySite() const {
+std::wstring CChromiumStorageItem::GetDisplaySite() const {
   return WithContext(CCookie::GetDisplaySite(), m_strProfile);
 }
 

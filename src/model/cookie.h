@@ -107,10 +107,8 @@ class CFlashCookie : public CRecordlessItem {
   bool PeekFirstFile(const std::wstring& path, const std::wstring& subfolder);
 };
 
-// A site's IndexedDB folders in one profile of a browser of the Chromium family:
-// "<scheme>_<host>_<port>.indexeddb.leveldb" and, where there is one, its
-// ".indexeddb.blob" sibling, named by the first of them that exists.
-class CChromiumIndexedDB : public CRecordlessItem {
+// A site's page storage in one profile of a browser of the Chromium family.
+class CChromiumStorageItem : public CRecordlessItem {
  public:
   // The site, then the profile in parentheses: "tracker.example (Work)".
   std::wstring GetDisplaySite() const override;
@@ -120,6 +118,11 @@ class CChromiumIndexedDB : public CRecordlessItem {
   // The profile's name as the browser shows it.
   std::wstring m_strProfile;
 };
+
+// A site's IndexedDB folders: "<scheme>_<host>_<port>.indexeddb.leveldb" and,
+// where there is one, its ".indexeddb.blob" sibling, named by the first of them
+// that exists.
+class CChromiumIndexedDB : public CChromiumStorageItem {};
 
 // A site's storage in a Firefox profile: a folder of "storage\default" (name the
 // folder's) or a row of "storage\ls-archive.sqlite" (name the row's key).
@@ -191,14 +194,8 @@ class CChromiumCookie : public CChromeCookie {
 // every key the origin keeps in "Local Storage\leveldb". The site is the origin's
 // host; the name tells the number of keys and the first key, the value the first
 // value's beginning.
-class CChromiumLocalStorage : public CRecordlessItem {
+class CChromiumLocalStorage : public CChromiumStorageItem {
  public:
-  // The site, then the profile in parentheses: "tracker.example (Work)".
-  std::wstring GetDisplaySite() const override;
-
-  // The browser, as CChromiumCookie::m_nBrowser.
-  int m_nBrowser = 0;
-  std::wstring m_strProfile;
   // The origin exactly as its keys spell it, "https://tracker.example:8443" (UTF-8).
   std::string m_strOrigin;
 };

@@ -1,9 +1,12 @@
 #include "scan/browsers.h"
 
 #include <algorithm>
+#include <type_traits>
+#include <utility>
 
 #include "scan/scanner.h"
 #include "stores/chromium/indexeddb.h"
+#include "stores/chromium/local_storage.h"
 #include "stores/firefox/firefox_site_storage.h"
 
 namespace {
@@ -63,50 +66,29 @@ ChromiumBrowser FamilyMember(const BrowserInfo& browser) {
   return ChromiumBrowser{static_cast<int>(browser.id), browser.chromium_user_data};
 }
 
-// The Chromium family's store, one for all its browsers: the browser's row tells it
-// where to look, and its items carry the browser.
-constexpr StoreEntry kChromiumCookies{
-    "cookies",
-    [](const BrowserInfo& browser, const CCookieFilter& filter, CScanLists& lists,
-       HeldStores* held) {
-      CCookieScanner scanner;
-      return scanner.FindChromiumCookies(FamilyMember(browser), filter, lists.chromium_cookies,
-                                         held);
-    },
-    [](const BrowserInfo& browser, const CCookieFilter& filter, HeldStores* held) {
-      CCookieScanner scanner;
-      return scanner.CleanChromiumCookies(FamilyMember(browser), filter, held);
-    },
-    FamilyItemsOf<&CScanLists::chromium_cookies>};
+// A store of the Chromium family, one for all its browsers: the browser's row tells
+// `Process` where to look, and the items it adds to `List` carry the browser.
+template <auto List, auto Process>
+constexpr StoreEntry FamilyStore(const char* kind) {
+  return StoreEntry{
+      kind,
+      [](const BrowserInfo& browser, const CCookieFilter& filter, CScanLists& lists,
+         HeldStores* held) {
+        return Process(FamilyMember(browser), filter, lists.*List, false, held);
+      },
+      [](const BrowserInfo& browser, const CCookieFilter& filter, HeldStores* held) {
+        std::remove_reference_t<decltype(std::declval<CScanLists&>().*List)> scratch;
+        return Process(FamilyMember(browser), filter, scratch, true, held);
+      },
+      FamilyItemsOf<List>};
+}
 
-// The family's local storage, one store for all its browsers as above.
-constexpr StoreEntry kChromiumLocalStorage{
-    "local-storage",
-    [](const BrowserInfo& browser, const CCookieFilter& filter, CScanLists& lists,
-       HeldStores* held) {
-      CCookieScanner scanner;
-      return scanner.FindChromiumLocalStorage(FamilyMember(browser), filter,
-                                              lists.chromium_local_storage, held);
-    },
-    [](const BrowserInfo& browser, const CCookieFilter& filter, HeldStores* held) {
-      CCookieScanner scanner;
-      return scanner.CleanChromiumLocalStorage(FamilyMember(browser), filter, held);
-    },
-    FamilyItemsOf<&CScanLists::chromium_local_storage>};
-
-// The family's IndexedDB folders, one store for all its browsers as above.
-constexpr StoreEntry kChromiumIndexedDB{
-    "indexeddb",
-    [](const BrowserInfo& browser, const CCookieFilter& filter, CScanLists& lists,
-       HeldStores* held) {
-      return ProcessChromiumIndexedDB(FamilyMember(browser), filter, lists.chromium_indexeddb,
-                                      false, held);
-    },
-    [](const BrowserInfo& browser, const CCookieFilter& filter, HeldStores* held) {
-      CChromiumIndexedDBArray scratch;
-      return ProcessChromiumIndexedDB(FamilyMember(browser), filter, scratch, true, held);
-    },
-    FamilyItemsOf<&CScanLists::chromium_indexeddb>};
+constexpr StoreEntry kChromiumCookies =
+    FamilyStore<&CScanLists::chromium_cookies, ProcessChromiumCookies>("cookies");
+constexpr StoreEntry kChromiumLocalStorage =
+    FamilyStore<&CScanLists::chromium_local_storage, ProcessChromiumLocalStorage>("local-storage");
+constexpr StoreEntry kChromiumIndexedDB =
+    FamilyStore<&CScanLists::chromium_indexeddb, ProcessChromiumIndexedDB>("indexeddb");
 
 // Firefox's per-site storage folders and localStorage archive.
 constexpr StoreEntry kFirefoxSiteStorage{

@@ -2,7 +2,6 @@
 
 #include <utility>
 
-#include "stores/chromium/local_storage.h"
 #include "stores/stores.h"
 
 namespace {
@@ -68,17 +67,6 @@ int CCookieScanner::FindFlashCookies(const CCookieFilter& f, CFlashCookieArray& 
   return ProcessFlashCookies(f, items, false);
 }
 
-int CCookieScanner::FindChromiumCookies(const ChromiumBrowser& browser, const CCookieFilter& f,
-                                        CChromiumCookieArray& items, HeldStores* held) {
-  return ProcessChromiumCookies(browser, f, items, false, held);
-}
-
-int CCookieScanner::FindChromiumLocalStorage(const ChromiumBrowser& browser,
-                                             const CCookieFilter& f,
-                                             CChromiumLocalStorageArray& items, HeldStores* held) {
-  return ProcessChromiumLocalStorage(browser, f, items, false, held);
-}
-
 int CCookieScanner::CleanIECookies(const CCookieFilter& f) {
   return CleanWith<CIECookieArray>(ProcessIECookies, f);
 }
@@ -105,18 +93,6 @@ int CCookieScanner::CleanSafariUserdata(const CCookieFilter& f) {
 }
 int CCookieScanner::CleanFlashCookies(const CCookieFilter& f) {
   return CleanWith<CFlashCookieArray>(ProcessFlashCookies, f);
-}
-
-int CCookieScanner::CleanChromiumCookies(const ChromiumBrowser& browser, const CCookieFilter& f,
-                                         HeldStores* held) {
-  CChromiumCookieArray scratch;
-  return ProcessChromiumCookies(browser, f, scratch, true, held);
-}
-
-int CCookieScanner::CleanChromiumLocalStorage(const ChromiumBrowser& browser,
-                                              const CCookieFilter& f, HeldStores* held) {
-  CChromiumLocalStorageArray scratch;
-  return ProcessChromiumLocalStorage(browser, f, scratch, true, held);
 }
 
 void RunScanSequence(const CCookieFilter& filter, CScanLists* lists, const BrowserGate& enabled) {

@@ -59,10 +59,6 @@ class CCookieScanner {
   int FindSafariCookies(const CCookieFilter& filter, CSafariCookieArray& items);
   int FindSafariUserdata(const CCookieFilter& filter, CSafariUserdataArray& items);
   int FindFlashCookies(const CCookieFilter& filter, CFlashCookieArray& items);
-  int FindChromiumCookies(const ChromiumBrowser& browser, const CCookieFilter& filter,
-                          CChromiumCookieArray& items, HeldStores* held = nullptr);
-  int FindChromiumLocalStorage(const ChromiumBrowser& browser, const CCookieFilter& filter,
-                               CChromiumLocalStorageArray& items, HeldStores* held = nullptr);
 
   int CleanIECookies(const CCookieFilter& filter);
   int CleanIEUserdata(const CCookieFilter& filter);
@@ -73,10 +69,6 @@ class CCookieScanner {
   int CleanSafariCookies(const CCookieFilter& filter);
   int CleanSafariUserdata(const CCookieFilter& filter);
   int CleanFlashCookies(const CCookieFilter& filter);
-  int CleanChromiumCookies(const ChromiumBrowser& browser, const CCookieFilter& filter,
-                           HeldStores* held = nullptr);
-  int CleanChromiumLocalStorage(const ChromiumBrowser& browser, const CCookieFilter& filter,
-                                HeldStores* held = nullptr);
 };
 
 // Fills `lists` with the evil items of every browser the gate lets through, each
