@@ -133,21 +133,22 @@ def chrome(profile, rng, rows):
     os.makedirs(os.path.join(root, "Crashpad"), exist_ok=True)  # a folder without cookies
 
 
-# Today's Cookies table of the Chromium family (meta version 24).
-CHROMIUM_V24 = """
-CREATE TABLE meta(key LONGVARCHAR NOT NULL UNIQUE PRIMARY KEY, value LONGVARCHAR);
-INSERT INTO meta VALUES ('version', '24'), ('last_compatible_version', '24');
-CREATE TABLE cookies(creation_utc INTEGER NOT NULL, host_key TEXT NOT NULL,
-  top_frame_site_key TEXT NOT NULL, name TEXT NOT NULL, value TEXT NOT NULL,
-  encrypted_value BLOB NOT NULL, path TEXT NOT NULL, expires_utc INTEGER NOT NULL,
-  is_secure INTEGER NOT NULL, is_httponly INTEGER NOT NULL, last_access_utc INTEGER NOT NULL,
-  has_expires INTEGER NOT NULL, is_persistent INTEGER NOT NULL, priority INTEGER NOT NULL,
-  samesite INTEGER NOT NULL, source_scheme INTEGER NOT NULL, source_port INTEGER NOT NULL,
-  last_update_utc INTEGER NOT NULL, source_type INTEGER NOT NULL,
-  has_cross_site_ancestor INTEGER NOT NULL);
-CREATE UNIQUE INDEX cookies_unique_index ON cookies(host_key, top_frame_site_key,
-  has_cross_site_ancestor, name, path, source_scheme, source_port);
-"""
+def sample_profile_module(name):
+    """A writer of the sample profile (scripts/sample-profile/<name>.py), or None."""
+    here = os.path.dirname(os.path.abspath(__file__))
+    path = os.path.join(here, "..", "scripts", "sample-profile", name + ".py")
+    if not os.path.exists(path):
+        return None
+    import importlib.util
+    spec = importlib.util.spec_from_file_location(name, path)
+    module = importlib.util.module_from_spec(spec)
+    spec.loader.exec_module(module)
+    return module
+
+
+# Today's Cookies table of the Chromium family (meta version 24), as the sample
+# profile writes it.
+CHROMIUM_V24 = sample_profile_module("chromium").SCHEMA_V24
 
 # Today's layout: "<User Data>\Default\Network\Cookies", relative to the profile.
 CHROMIUM_NETWORK_COOKIES = {
@@ -240,15 +241,8 @@ def flash(profile, rng, folders, sol_bytes):
 def ie_storage(profile, rng, entries, sites=None, missing_every=0):
     """IE UserData and DOM storage: an index.dat listing the data files, if the
     sample profile's writer is available."""
-    here = os.path.dirname(os.path.abspath(__file__))
-    module = os.path.join(here, "..", "scripts", "sample-profile", "ie_storage.py")
-    if not os.path.exists(module):
-        return False
-    import importlib.util
-    module_spec = importlib.util.spec_from_file_location("ie_storage", module)
-    ie = importlib.util.module_from_spec(module_spec)
-    module_spec.loader.exec_module(ie)
-    if not hasattr(ie, "make_scaled"):
+    ie = sample_profile_module("ie_storage")
+    if ie is None or not hasattr(ie, "make_scaled"):
         return False
     ie.make_scaled(profile, sites or [site(rng) for _ in range(entries)], missing_every)
     return True

@@ -12,7 +12,8 @@ CREATE TABLE meta(key LONGVARCHAR NOT NULL UNIQUE PRIMARY KEY, value LONGVARCHAR
 INSERT INTO meta VALUES('mmap_status','-1'),('version','{0}'),('last_compatible_version','{0}');
 """
 
-SCHEMA_CURRENT = META.format(23) + """
+# Today's cookies table (meta versions 23 and 24 share it).
+COOKIES_TODAY = """
 CREATE TABLE cookies(creation_utc INTEGER NOT NULL,host_key TEXT NOT NULL,
   top_frame_site_key TEXT NOT NULL,name TEXT NOT NULL,value TEXT NOT NULL,
   encrypted_value BLOB NOT NULL,path TEXT NOT NULL,expires_utc INTEGER NOT NULL,
@@ -24,6 +25,8 @@ CREATE TABLE cookies(creation_utc INTEGER NOT NULL,host_key TEXT NOT NULL,
 CREATE UNIQUE INDEX cookies_unique_index ON cookies(host_key, top_frame_site_key,
   has_cross_site_ancestor, name, path, source_scheme, source_port);
 """
+
+SCHEMA_CURRENT = META.format(23) + COOKIES_TODAY
 
 SCHEMA_V12 = META.format(12) + """
 CREATE TABLE cookies(creation_utc INTEGER NOT NULL,host_key TEXT NOT NULL,name TEXT NOT NULL,

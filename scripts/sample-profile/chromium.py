@@ -3,26 +3,25 @@
 empty values and encrypted ones ("v10" and random bytes, as Chromium writes them
 on Windows), and a "Local State" naming the profiles. Brave has a second profile,
 "Profile 2", shown as "Work"."""
+import importlib.util
 import json
 import os
 import random
 import sqlite3
 import time
 
-SCHEMA_V24 = """
-CREATE TABLE meta(key LONGVARCHAR NOT NULL UNIQUE PRIMARY KEY, value LONGVARCHAR);
-INSERT INTO meta VALUES('mmap_status','-1'),('version','24'),('last_compatible_version','24');
-CREATE TABLE cookies(creation_utc INTEGER NOT NULL,host_key TEXT NOT NULL,
-  top_frame_site_key TEXT NOT NULL,name TEXT NOT NULL,value TEXT NOT NULL,
-  encrypted_value BLOB NOT NULL,path TEXT NOT NULL,expires_utc INTEGER NOT NULL,
-  is_secure INTEGER NOT NULL,is_httponly INTEGER NOT NULL,last_access_utc INTEGER NOT NULL,
-  has_expires INTEGER NOT NULL,is_persistent INTEGER NOT NULL,priority INTEGER NOT NULL,
-  samesite INTEGER NOT NULL,source_scheme INTEGER NOT NULL,source_port INTEGER NOT NULL,
-  last_update_utc INTEGER NOT NULL,source_type INTEGER NOT NULL,
-  has_cross_site_ancestor INTEGER NOT NULL);
-CREATE UNIQUE INDEX cookies_unique_index ON cookies(host_key, top_frame_site_key,
-  has_cross_site_ancestor, name, path, source_scheme, source_port);
-"""
+
+def _chrome():
+    """chrome.py beside this file, whose table definitions this one shares."""
+    path = os.path.join(os.path.dirname(os.path.abspath(__file__)), "chrome.py")
+    spec = importlib.util.spec_from_file_location("chrome", path)
+    module = importlib.util.module_from_spec(spec)
+    spec.loader.exec_module(module)
+    return module
+
+
+_CHROME = _chrome()
+SCHEMA_V24 = _CHROME.META.format(24) + _CHROME.COOKIES_TODAY
 
 SECONDS_FROM_1601_TO_1970 = 11644473600
 
