@@ -109,6 +109,16 @@ std::string Index(const std::vector<std::pair<std::string, std::string>>& entrie
 // An index.dat naming `file` for one evil site.
 std::string Index(const std::string& file) { return Index({{"userdata:x@http@www.tracker.com", file}}); }
 
+// A Cookies.plist of cookies given as (domain, name).
+std::string Plist(const std::vector<std::pair<std::string, std::string>>& cookies) {
+  std::string plist = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<plist version=\"1.0\">\n<array>\n";
+  for (const auto& [domain, name] : cookies) {
+    plist += "\t<dict>\n\t\t<key>Domain</key>\n\t\t<string>" + domain +
+             "</string>\n\t\t<key>Name</key>\n\t\t<string>" + name + "</string>\n\t</dict>\n";
+  }
+  return plist + "</array>\n</plist>\n";
+}
+
 enum Trap { kFile, kFolder, kLink, kPipe, kMount, kSql };
 
 struct Hostile {
@@ -283,123 +293,68 @@ TEST(HostileProfile, PipesAndDevicesNeverHang) {
 }
 
 TEST(HostileProfile, ADataFileAKeptEntryNamesIsNeverDeleted) {
-  const std::string evil = "userdata:x@http@www.tracker.com", harmless = "userdata:x@http@example.org";
-  const std::string data = kUserData + "SUB1/shared.xml";
+  const std::string evil = "userdata:x@http@www.tracker.com", data = kUserData + "SUB1/shared.xml";
   Check({
-      {"an evil and a harmless entry naming one file", kFile, data, "data",
-       {{kUserData + "index.dat", Index({{evil, "shared.xml"}, {harmless, "shared.xml"}})}}},
-      {"the harmless entry first, naming it in other letter case", kFile, data, "data",
-       {{kUserData + "index.dat", Index({{harmless, "SHARED.XML"}, {evil, "shared.xml"}})}}},
+      {"a harmless entry naming the evil one's file in other letter case", kFile, data, "data",
+       {{kUserData + "index.dat", Index({{evil, "shared.xml"}, {"userdata:x@http@example.org", "SHARED.XML"}})}}},
       {"two evil entries naming one file", kFile, data, "data",
        {{kUserData + "index.dat", Index({{evil, "shared.xml"}, {evil, "shared.xml"}})}}, 1, {data}},
   });
 }
 
-namespace {
-
-// Another program's change to a file a clean has read and is about to replace or
-// delete: it appends bytes, or saves a new version as browsers do (a new file
-// written beside it, then renamed over it).
-struct Race {
-  const char* name;
-  std::vector<std::pair<std::string, std::string>> files;
-  std::string raced;       // the file the other program changes
-  bool replace;            // save a new version; else append
-  std::string bytes;       // appended, or the new version
-};
-
-// Plays the other program once, on the raced file, when a store is about to
-// replace or delete it; the listing right after the change is what the clean must
-// leave.
-class OtherProgram {
- public:
-  OtherProgram(const World& world, const Race& race) {
-    platform::SetReplaceHookForTests([this, &world, &race](const std::wstring& path) {
-      platform::FileIdentity at, raced;
-      if (acted_ || !platform::GetPathIdentity(path, &at) ||
-          !platform::GetPathIdentity(world.Path(race.raced), &raced) || !at.SameEntry(raced)) {
-        return;
-      }
-      acted_ = true;
-      const fs::path target = world.Native(race.raced);
-      std::error_code error;
-      if (race.replace) {
-        const fs::path saved = target.string() + ".saving";
-        std::ofstream(saved, std::ios::binary) << race.bytes;
-        fs::rename(saved, target, error);
-        if (error) fs::remove(saved);
-      } else {
-        std::ofstream out(target, std::ios::binary | std::ios::app);
-        out << race.bytes << std::flush;
-        if (out.fail()) error = std::make_error_code(std::errc::permission_denied);
-      }
-      changed_ = !error;
-      after_change_ = ListTree(world.root());
-      // The clean's own new file, written before this moment, goes with a refused replace.
-      std::erase_if(after_change_, [](const auto& entry) { return entry.first.find(".tsnew") != entry.first.npos; });
-    });
-  }
-  ~OtherProgram() { platform::SetReplaceHookForTests(nullptr); }
-
-  bool acted() const { return acted_; }
-  bool changed() const { return changed_; }
-  const TreeListing& after_change() const { return after_change_; }
-
- private:
-  bool acted_ = false;
-  bool changed_ = false;
-  TreeListing after_change_;
-};
-
-// A Cookies.plist of cookies given as (domain, name).
-std::string Plist(const std::vector<std::pair<std::string, std::string>>& cookies) {
-  std::string plist = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<plist version=\"1.0\">\n<array>\n";
-  for (const auto& [domain, name] : cookies) {
-    plist += "\t<dict>\n\t\t<key>Domain</key>\n\t\t<string>" + domain +
-             "</string>\n\t\t<key>Name</key>\n\t\t<string>" + name + "</string>\n\t</dict>\n";
-  }
-  return plist + "</array>\n</plist>\n";
-}
-
-}  // namespace
-
+// Another program changes a file the clean has read, just as the clean is about to
+// replace or delete it: it appends bytes, or saves a new version beside it and
+// renames that over it, as browsers do. The clean must leave what it left.
 TEST(HostileProfile, AFileAnotherProgramChangedAfterTheReadIsLeftAsThatProgramLeftIt) {
-  const std::string ff = kFirefox + "Profiles/p/cookies.txt";
-  const std::string all_evil = kCookies + "evil.txt", mixed = kCookies + "mixed.txt";
-  const std::string data = kUserData + "SUB1/data.xml";
-  const std::vector<Race> races = {
-      {"a harmless cookie appended to cookies.txt",
-       {kFirefoxProfile, {ff, ".tracker.com\tTRUE\t/\tFALSE\t0\tn\tv\nnews.example\tTRUE\t/\tFALSE\t0\tk\tv\n"}}, ff,
-       false, "news.example\tTRUE\t/\tFALSE\t0\tlogin\tnew\n"},
-      {"an all-evil IE cookie file saved anew with a login cookie",
-       {{all_evil, IERecord("www.tracker.com/")}}, all_evil, true, IERecord("example.org/")},
-      {"a login cookie appended to a mixed IE cookie file",
-       {{mixed, IERecord("www.tracker.com/") + IERecord("example.org/")}}, mixed, false,
-       IERecord("login.example.org/")},
-      {"Cookies.plist saved anew", {{kSafariPlist, Plist({{".tracker.com", "n"}, {"example.org", "k"}})}},
-       kSafariPlist, true, Plist({{"example.org", "login"}})},
-      {"an IE storage data file saved anew", {{kUserData + "index.dat", Index("data.xml")}, {data, "evil"}},
-       data, true, "login"},
+  const std::string ff = kFirefox + "Profiles/p/cookies.txt", ie = kCookies + "evil.txt", data = kUserData + "SUB1/data.xml";
+  const struct {
+    const char* name;
+    std::vector<std::pair<std::string, std::string>> files;
+    std::string raced;  // the file the other program changes
+    bool replace;       // save a new version; else append
+    std::string bytes;  // appended, or the new version
+  } races[] = {
+      {"cookies.txt appended to", {kFirefoxProfile, {ff, ".tracker.com\tTRUE\t/\tFALSE\t0\tn\tv\n"}}, ff, false, "news.example\tTRUE\t/\tFALSE\t0\tlogin\tnew\n"},
+      {"an IE cookie file saved anew", {{ie, IERecord("www.tracker.com/")}}, ie, true, IERecord("example.org/")},
+      {"Cookies.plist saved anew", {{kSafariPlist, Plist({{".tracker.com", "n"}, {"example.org", "k"}})}}, kSafariPlist, true, Plist({{"example.org", "login"}})},
+      {"an IE storage data file saved anew", {{kUserData + "index.dat", Index("data.xml")}, {data, "evil"}}, data, true, "login"},
   };
-  const CCookieFilter filter(L"*.tracker.com\n*.tracker.com?\n");
-  const auto all = [](Browser) { return true; };
-  for (const Race& race : races) {
+  for (const auto& race : races) {
     SCOPED_TRACE(race.name);
     World world;
     for (const auto& [relative, bytes] : race.files) world.Write(relative, bytes);
     const TreeListing before = ListTree(world.root());
-    const OtherProgram other(world, race);
-    const int cleaned = RunCleanSequence(filter, all);
-    ASSERT_TRUE(other.acted());
+    bool acted = false, changed = false;
+    TreeListing after_change;
+    platform::SetReplaceHookForTests([&](const std::wstring& path) {
+      platform::FileIdentity at, raced;
+      if (acted || !platform::GetPathIdentity(path, &at) || !platform::GetPathIdentity(world.Path(race.raced), &raced) ||
+          !at.SameEntry(raced)) {
+        return;
+      }
+      acted = true;
+      const fs::path target = world.Native(race.raced), saved = target.string() + ".saving";
+      std::error_code error;
+      if (race.replace) {
+        std::ofstream(saved, std::ios::binary) << race.bytes;
+        fs::rename(saved, target, error);
+        if (error) fs::remove(saved);
+      } else if (!(std::ofstream(target, std::ios::binary | std::ios::app) << race.bytes << std::flush)) {
+        error = std::make_error_code(std::errc::permission_denied);
+      }
+      changed = !error;
+      after_change = ListTree(world.root());
+      // The clean's own new file, written before this moment, goes with a refused replace.
+      std::erase_if(after_change, [](const auto& entry) { return entry.first.find(".tsnew") != entry.first.npos; });
+    });
+    const int cleaned = RunCleanSequence(CCookieFilter(L"*.tracker.com\n*.tracker.com?\n"), [](Browser) { return true; });
+    platform::SetReplaceHookForTests(nullptr);
+    EXPECT_TRUE(acted);
     const TreeListing after = ListTree(world.root());
-    if (other.changed()) {
-      // The clean saw the change and left everything as the other program left it.
+    if (changed) {  // the clean saw the change and left everything as the other program left it
       EXPECT_EQ(cleaned, 0);
-      EXPECT_EQ(ChangedPaths(other.after_change(), after), std::vector<std::string>());
-      EXPECT_NE(ChangedPaths(before, after), std::vector<std::string>());
-    } else {
-      // The read handle held the file (Windows): the clean went on as without it,
-      // removing the one evil record each race holds.
+      EXPECT_EQ(ChangedPaths(after_change, after), std::vector<std::string>());
+    } else {  // the read handle held the file (Windows): the clean went on, removing the one evil record
       EXPECT_EQ(cleaned, 1);
       EXPECT_EQ(OutsideOf(ChangedPaths(before, after), {race.raced}), std::vector<std::string>());
     }
