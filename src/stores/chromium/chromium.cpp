@@ -165,6 +165,15 @@ std::vector<sqlite_access::StoreTable<CChromiumCookie>> CookieTables(
            }}};
 }
 
+// The filter decides on the site, host_key and path as m_strSite joins them (SQL NULL
+// as the "(null)" an item reads), and a database holds many rows of each site.
+void SiteOfRow(const Row& row, std::string* key) {
+  const char* host = row.Raw(kHostKey);
+  const char* path = row.Raw(kPath);
+  key->assign(host != nullptr ? host : "(null)");
+  key->append(path != nullptr ? path : "(null)");
+}
+
 }  // namespace
 
 std::vector<ChromiumProfile> ChromiumProfiles(const std::wstring& user_data, bool opera_layout,
@@ -189,51 +198,15 @@ std::vector<ChromiumProfile> ChromiumProfiles(const std::wstring& user_data, boo
   return profiles;
 }
 
-// The database step of PlannedDatabaseStep, deciding on the site before it builds an
-// item: a cookie database holds many rows of each site, and the filter's verdict
-// depends only on the site (host_key and path as the item's m_strSite takes them),
-// so each site is asked about once and a harmless row is passed over without an item.
 int ProcessChromiumCookieDatabase(const std::wstring& path, int browser,
                                   const std::wstring& profile, const CCookieFilter& filter,
                                   CChromiumCookieArray& items, bool clean, HeldReason* held) {
-  if (held != nullptr) *held = HeldReason::kNone;
-  const size_t size_before = items.size();
-  try {
-    // The verdict on each site seen, by the bytes of host_key and path (SQL NULL as
-    // the "(null)" an item reads).
-    std::unordered_map<std::string, bool> verdicts;
-    std::string site;
-    const auto plan = [&](sqlite_access::Database& db) {
-      std::vector<sqlite_access::TableStep> tables;
-      for (sqlite_access::StoreTable<CChromiumCookie>& table : CookieTables(db, browser, profile)) {
-        sqlite_access::TableStep step;
-        step.select = std::move(table.select);
-        step.columns = table.columns;
-        step.visit = [&, fill = std::move(table.fill)](const Row& row) {
-          const char* host = row.Raw(kHostKey);
-          const char* cookie_path = row.Raw(kPath);
-          site.assign(host != nullptr ? host : "(null)");
-          site.append(cookie_path != nullptr ? cookie_path : "(null)");
-          auto known = verdicts.find(site);
-          if (known != verdicts.end() && !known->second) return false;
-          CChromiumCookie item;
-          fill(row, &item);
-          if (known == verdicts.end()) known = verdicts.emplace(site, filter.IsEvil(item)).first;
-          if (!known->second) return false;
-          if (!clean) items.push_back(std::move(item));
-          return true;
-        };
-        tables.push_back(std::move(step));
-      }
-      return tables;
-    };
-    const sqlite_access::StepOutcome outcome = sqlite_access::RunDatabaseStep(path, plan, clean);
-    if (held != nullptr) *held = outcome.held;
-    if (outcome.held == HeldReason::kNone && !outcome.exhausted) return outcome.count;
-  } catch (const std::bad_alloc&) {
-  }
-  items.erase(items.begin() + static_cast<std::ptrdiff_t>(size_before), items.end());
-  return 0;
+  return sqlite_access::PlannedDatabaseStep<CChromiumCookie>(
+      path, filter, items, clean,
+      [browser, &profile](sqlite_access::Database& db) {
+        return CookieTables(db, browser, profile);
+      },
+      held, SiteOfRow);
 }
 
 void ForEachChromiumProfile(

@@ -33,6 +33,7 @@
 #include <initializer_list>
 #include <new>
 #include <string>
+#include <unordered_map>
 #include <utility>
 #include <vector>
 
@@ -109,17 +110,23 @@ struct StoreTable {
   std::function<void(const Row& row, Item* item)> fill;
 };
 
+// Where the filter's verdict depends on a few cells of a row only (its site), the
+// row's key of them.
+using SiteKey = std::function<void(const Row& row, std::string* key)>;
+
 // The database step for a store whose items are of class `Item`, with tables the
 // store chooses once it sees the open database. A scan appends the evil items to
 // `items`; in a clean pass `items` is not used. Running out of memory or out of the
 // connection's budget, or a database held by another program, makes the database
 // contribute 0 (and takes back the items it appended); so does every reason of
-// HeldReason, which *held (when given) tells (kNone otherwise).
+// HeldReason, which *held (when given) tells (kNone otherwise). With a `site_key`,
+// each key is asked about once, and a row whose key was harmless is passed over
+// without an item.
 template <typename Item>
 int PlannedDatabaseStep(const std::wstring& path, const CCookieFilter& filter,
                         std::vector<Item>& items, bool clean,
                         const std::function<std::vector<StoreTable<Item>>(Database&)>& plan,
-                        HeldReason* held = nullptr) {
+                        HeldReason* held = nullptr, const SiteKey& site_key = SiteKey()) {
   if (held != nullptr) *held = HeldReason::kNone;
   const size_t size_before = items.size();
   try {
@@ -129,11 +136,24 @@ int PlannedDatabaseStep(const std::wstring& path, const CCookieFilter& filter,
         TableStep step;
         step.select = std::move(table.select);
         step.columns = table.columns;
-        step.visit = [&filter, &items, clean, fill = std::move(table.fill)](const Row& row) {
+        step.visit = [&filter, &items, clean, fill = std::move(table.fill),
+                      site_key,
+                      verdicts = std::unordered_map<std::string, bool>(),
+                      key = std::string()](const Row& row) mutable {
+          auto known = verdicts.end();
+          if (site_key) {
+            site_key(row, &key);
+            known = verdicts.find(key);
+            if (known != verdicts.end() && !known->second) return false;
+          }
           Item item;
           fill(row, &item);
-          if (!filter.IsEvil(item)) return false;
-          if (!clean) items.push_back(item);
+          if (!site_key) {
+            if (!filter.IsEvil(item)) return false;
+          } else if (known == verdicts.end()) {
+            if (!verdicts.emplace(key, filter.IsEvil(item)).first->second) return false;
+          }
+          if (!clean) items.push_back(std::move(item));
           return true;
         };
         tables.push_back(std::move(step));
