@@ -139,7 +139,7 @@ TEST(FirefoxSiteStorage, CleanRemovesEvilSiteFoldersAndRowsAndLeavesTheRestByteF
     EXPECT_EQ(after, Without(before, kOrigins, c.removed));
     firefox.reset();
     EXPECT_EQ(TestDb(cache).Rows("SELECT valid FROM cache"), Strings{evil > 0 ? "0" : "1"});
-    if (!c.scopes.empty()) EXPECT_EQ(TestDb(archive).Count("webappsstore2"), c.archive_left);
+    if (!c.scopes.empty()) { EXPECT_EQ(TestDb(archive).Count("webappsstore2"), c.archive_left); }
   }
 }
 
