@@ -18,6 +18,11 @@ CIECookie Item(const wchar_t* site) {
   return cookie;
 }
 
+bool Evil(const CCookieFilter& filter, const wchar_t* site) {
+  CIECookie cookie = Item(site);
+  return filter.IsEvil(cookie);
+}
+
 }  // namespace
 
 TEST(FilterMatch, Cases) {
@@ -137,33 +142,33 @@ TEST(FilterList, APatternIsTheWholeLineAndLinesThatWouldMatchOtherThanTheyShowAr
 TEST(FilterList, EmptyTextGivesNoPatternsAndNothingIsEvil) {
   const CCookieFilter filter(L"");
   EXPECT_TRUE(filter.patterns().empty());
-  EXPECT_FALSE(filter.IsEvil(Item(L".example.com")));
+  EXPECT_FALSE(Evil(filter, L".example.com"));
 }
 
 TEST(FilterIsEvil, SiteIsCutAtTheSlashAndGivenAPeriod) {
   const CCookieFilter filter(L"*.example.com\n.exact.com\n*.b.com\r\n");
-  EXPECT_TRUE(filter.IsEvil(Item(L"ads.example.com/path")));
-  EXPECT_TRUE(filter.IsEvil(Item(L".example.com/")));
-  EXPECT_TRUE(filter.IsEvil(Item(L"exact.com/x")));
-  EXPECT_TRUE(filter.IsEvil(Item(L".exact.com")));
-  EXPECT_FALSE(filter.IsEvil(Item(L"www.exact.com/")));
-  EXPECT_FALSE(filter.IsEvil(Item(L"/ads.example.com")));
-  EXPECT_FALSE(filter.IsEvil(Item(L"")));
-  EXPECT_FALSE(filter.IsEvil(Item(L"x.b.com")));  // the pattern ends in a carriage return
-  EXPECT_FALSE(filter.IsEvil(Item(L"ADS.EXAMPLE.COM/")));
+  EXPECT_TRUE(Evil(filter, L"ads.example.com/path"));
+  EXPECT_TRUE(Evil(filter, L".example.com/"));
+  EXPECT_TRUE(Evil(filter, L"exact.com/x"));
+  EXPECT_TRUE(Evil(filter, L".exact.com"));
+  EXPECT_FALSE(Evil(filter, L"www.exact.com/"));
+  EXPECT_FALSE(Evil(filter, L"/ads.example.com"));
+  EXPECT_FALSE(Evil(filter, L""));
+  EXPECT_FALSE(Evil(filter, L"x.b.com"));  // the pattern ends in a carriage return
+  EXPECT_FALSE(Evil(filter, L"ADS.EXAMPLE.COM/"));
 }
 
 TEST(FilterIsEvil, StarMatchesAnySiteWithACharacterBeforeTheSlash) {
   const CCookieFilter filter(L"*");
-  EXPECT_TRUE(filter.IsEvil(Item(L"a/")));
-  EXPECT_FALSE(filter.IsEvil(Item(L"/a")));
+  EXPECT_TRUE(Evil(filter, L"a/"));
+  EXPECT_FALSE(Evil(filter, L"/a"));
 }
 
 TEST(FilterIsEvil, DefaultListCatchesTrackersAndSparesOthers) {
   const CCookieFilter filter(CtrackscrubApp::GetFilter());
-  EXPECT_TRUE(filter.IsEvil(Item(L"ad.doubleclick.net/")));
-  EXPECT_TRUE(filter.IsEvil(Item(L".yahoo.co.uk/")));
-  EXPECT_TRUE(filter.IsEvil(Item(L"www.yahoo.com/")));
-  EXPECT_FALSE(filter.IsEvil(Item(L"www.wikipedia.org/")));
-  EXPECT_FALSE(filter.IsEvil(Item(L"mybank.example/")));
+  EXPECT_TRUE(Evil(filter, L"ad.doubleclick.net/"));
+  EXPECT_TRUE(Evil(filter, L".yahoo.co.uk/"));
+  EXPECT_TRUE(Evil(filter, L"www.yahoo.com/"));
+  EXPECT_FALSE(Evil(filter, L"www.wikipedia.org/"));
+  EXPECT_FALSE(Evil(filter, L"mybank.example/"));
 }

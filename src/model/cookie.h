@@ -36,6 +36,9 @@ class CCookie {
   // The site as the store found it: a host, a domain with a leading period, or a
   // host followed by a path. This is what the filter tests.
   std::wstring m_strSite;
+  // Why the filter found the item evil: the pattern, or the tracker list and its
+  // domain (CCookieFilter::Describe).
+  std::wstring m_strRule;
 
  protected:
   CCookie() = default;

@@ -1,6 +1,10 @@
 #include "model/filter.h"
 
+#include <array>
 #include <cstddef>
+#include <utility>
+
+#include "model/hash_slots.h"
 
 
 namespace {
@@ -50,18 +54,145 @@ CCookieFilter::CCookieFilter(const std::wstring& filter_text) {
     }
     pos = end + 1;
   }
+  IndexPatterns();
 }
 
-bool CCookieFilter::IsEvil(const CCookie& item) const {
-  std::wstring site = item.m_strSite;
-  const size_t slash = site.find(L'/');
-  if (slash != std::wstring::npos) site.erase(slash);
-  if (site.empty()) return false;
-  if (site[0] != L'.') site.insert(site.begin(), L'.');
-  for (const std::wstring& pattern : m_arrPatterns) {
-    if (Match(site, pattern)) return true;
+CCookieFilter::CCookieFilter(const std::wstring& filter_text, std::vector<CTrackerList> lists,
+                             CTrackerList keep)
+    : CCookieFilter(filter_text) {
+  m_arrLists = std::move(lists);
+  m_keep = std::move(keep);
+}
+
+namespace {
+
+// A pattern "*.<literal>": one leading star, then a period and no other wildcard.
+bool IsSuffixPattern(const std::wstring& pattern) {
+  return pattern.size() >= 2 && pattern[0] == L'*' && pattern[1] == L'.' &&
+         pattern.find_first_of(L"*?+", 1) == std::wstring::npos;
+}
+
+// A site of this length or less is decided without allocating.
+constexpr size_t kShortSite = 256;
+
+// The site cut before its first "/", with a leading period, in *buffer.
+template <typename CharT>
+std::wstring_view Normalize(std::basic_string_view<CharT> site,
+                            std::array<wchar_t, kShortSite>* buffer, std::wstring* spill) {
+  site = site.substr(0, site.find(CharT('/')));
+  if (site.empty()) return {};
+  const bool period = site[0] == CharT('.');
+  const size_t size = site.size() + (period ? 0 : 1);
+  wchar_t* out = buffer->data();
+  if (size > buffer->size()) {
+    spill->resize(size);
+    out = spill->data();
   }
-  return false;
+  out[0] = L'.';
+  for (size_t i = 0; i < site.size(); ++i) {
+    out[i + (period ? 0 : 1)] = static_cast<wchar_t>(
+        static_cast<std::make_unsigned_t<CharT>>(site[i]));
+  }
+  return std::wstring_view(out, size);
+}
+
+}  // namespace
+
+void CCookieFilter::IndexPatterns() {
+  size_t suffixes = 0;
+  for (const std::wstring& pattern : m_arrPatterns) suffixes += IsSuffixPattern(pattern) ? 1 : 0;
+  m_suffixSlots = hash_slots::Make(suffixes);
+  const auto key_of = [this](uint32_t entry) {
+    return std::wstring_view(m_arrPatterns[entry]).substr(1);
+  };
+  for (uint32_t index = 0; index < m_arrPatterns.size(); ++index) {
+    if (IsSuffixPattern(m_arrPatterns[index])) {
+      hash_slots::Insert(m_suffixSlots, index, key_of);  // a repeated literal keeps the first
+    } else {
+      m_arrScanned.push_back(index);
+    }
+  }
+}
+
+std::optional<CCookieFilter::Rule> CCookieFilter::FindNormalized(std::wstring_view site) const {
+  // The site in lower case for the lists: A to Z only, as DNS compares; any other
+  // character a host name cannot hold keeps its suffix from matching a domain.
+  const bool lists = !m_arrLists.empty() || !m_keep.empty();
+  std::string lower_spill;
+  std::array<char, kShortSite> lower_buffer;
+  char* lower = lower_buffer.data();
+  if (lists && site.size() > lower_buffer.size()) {
+    lower_spill.resize(site.size());
+    lower = lower_spill.data();
+  }
+  if (lists) {
+    for (size_t i = 0; i < site.size(); ++i) {
+      const wchar_t c = site[i];
+      lower[i] = c >= L'A' && c <= L'Z' ? static_cast<char>(c | 0x20)
+                 : c < 0x80            ? static_cast<char>(c)
+                                       : '\x7F';
+    }
+  }
+  const std::string_view lowered(lower, lists ? site.size() : 0);
+  const auto in_list = [&lowered, &site](const CTrackerList& list) -> std::optional<size_t> {
+    for (size_t dot = site.find(L'.'); dot != std::wstring_view::npos; dot = site.find(L'.', dot + 1)) {
+      if (const auto found = list.Find(lowered.substr(dot + 1))) return found;
+    }
+    return std::nullopt;
+  };
+  if (!m_keep.empty() && in_list(m_keep)) return std::nullopt;
+
+  // The first indexed pattern that matches: the least index of the literals that
+  // end the site at one of its periods.
+  uint32_t best = UINT32_MAX;
+  if (!m_suffixSlots.empty()) {
+    const auto key_of = [this](uint32_t entry) {
+      return std::wstring_view(m_arrPatterns[entry]).substr(1);
+    };
+    for (size_t dot = site.find(L'.'); dot != std::wstring_view::npos; dot = site.find(L'.', dot + 1)) {
+      const uint32_t found = hash_slots::Find(m_suffixSlots, site.substr(dot), key_of);
+      if (found != 0 && found - 1 < best) best = found - 1;
+    }
+  }
+  // Only the other patterns before it can come first.
+  for (const uint32_t index : m_arrScanned) {
+    if (index > best) break;
+    if (Match(site, m_arrPatterns[index])) return Rule{-1, index};
+  }
+  if (best != UINT32_MAX) return Rule{-1, best};
+  for (size_t list = 0; list < m_arrLists.size(); ++list) {
+    if (const auto found = in_list(m_arrLists[list])) return Rule{static_cast<int>(list), *found};
+  }
+  return std::nullopt;
+}
+
+std::optional<CCookieFilter::Rule> CCookieFilter::Find(std::wstring_view site) const {
+  std::array<wchar_t, kShortSite> buffer;
+  std::wstring spill;
+  const std::wstring_view normal = Normalize(site, &buffer, &spill);
+  if (normal.empty()) return std::nullopt;
+  return FindNormalized(normal);
+}
+
+std::optional<CCookieFilter::Rule> CCookieFilter::Find(std::string_view site) const {
+  std::array<wchar_t, kShortSite> buffer;
+  std::wstring spill;
+  const std::wstring_view normal = Normalize(site, &buffer, &spill);
+  if (normal.empty()) return std::nullopt;
+  return FindNormalized(normal);
+}
+
+std::wstring CCookieFilter::Describe(const Rule& rule) const {
+  if (rule.list < 0) return m_arrPatterns[rule.index];
+  const CTrackerList& list = m_arrLists[static_cast<size_t>(rule.list)];
+  const std::string_view domain = list.domain(rule.index);
+  return list.name() + L": " + std::wstring(domain.begin(), domain.end());
+}
+
+bool CCookieFilter::IsEvil(CCookie& item) const {
+  const std::optional<Rule> rule = Find(std::wstring_view(item.m_strSite));
+  item.m_strRule = rule ? Describe(*rule) : std::wstring();
+  return rule.has_value();
 }
 
 // The rules are those of a recursive matcher that tries, for each "*", every later

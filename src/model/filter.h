@@ -1,13 +1,23 @@
 // The site filter: an item is evil when its site matches one of the user's
-// wildcard patterns.
+// wildcard patterns or lies at or below a domain of one of the user's tracker
+// lists, and not at or below a domain of the keep list.
+//
+// Deciding a site costs the number of its labels plus the number of patterns with
+// a wildcard other than one leading "*.", whatever the number of patterns and list
+// domains: patterns of the form "*.<literal>" and list domains are looked up by the
+// site's suffixes at its label boundaries, only the other patterns are tried one by
+// one.
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
 
 #include "model/cookie.h"
+#include "model/tracker_list.h"
 
 class CCookieFilter {
  public:
@@ -28,10 +38,31 @@ class CCookieFilter {
   // (see ignored()). A byte-order mark is U+FEFF, or its UTF-8 bytes EF BB BF read
   // as one character each.
   explicit CCookieFilter(const std::wstring& filter_text);
+  // The same patterns, with tracker lists and a keep list.
+  CCookieFilter(const std::wstring& filter_text, std::vector<CTrackerList> lists,
+                CTrackerList keep);
 
-  // True when the item's site, cut before its first "/" and given a leading period,
-  // matches a pattern.
-  bool IsEvil(const CCookie& item) const;
+  // What made a site evil: a pattern (list < 0, index into patterns()) or a domain of
+  // a tracker list (lists()[list].domain(index)).
+  struct Rule {
+    int list = -1;
+    size_t index = 0;
+  };
+
+  // The rule that makes a site evil, or none. The site is cut before its first "/"
+  // and given a leading period. A site at or below a keep-list domain is never
+  // evil; otherwise the first pattern in the list's order that matches decides,
+  // then the lists in their order. List domains are compared without regard to the
+  // letter case of A to Z, patterns as they are written.
+  std::optional<Rule> Find(std::wstring_view site) const;
+  // The same for a site as 8-bit text, each byte one character.
+  std::optional<Rule> Find(std::string_view site) const;
+  // The rule as the user reads it: the pattern, or "<list name>: <domain>".
+  std::wstring Describe(const Rule& rule) const;
+
+  // True when the item's site is evil (Find); then names in item.m_strRule the rule
+  // that made it so.
+  bool IsEvil(CCookie& item) const;
 
   // True when the whole site matches the whole pattern. "*" matches any run of
   // characters (when more pattern follows, only runs that leave at least one
@@ -42,8 +73,21 @@ class CCookieFilter {
   const std::vector<std::wstring>& patterns() const { return m_arrPatterns; }
   // The ignored lines, in the order of the text.
   const std::vector<IgnoredLine>& ignored() const { return m_arrIgnored; }
+  const std::vector<CTrackerList>& lists() const { return m_arrLists; }
+  const CTrackerList& keep() const { return m_keep; }
 
  private:
+  void IndexPatterns();
+  std::optional<Rule> FindNormalized(std::wstring_view site) const;
+
   std::vector<std::wstring> m_arrPatterns;
   std::vector<IgnoredLine> m_arrIgnored;
+  std::vector<CTrackerList> m_arrLists;
+  CTrackerList m_keep;
+  // Patterns "*.<literal>" by their literal (the period included): open addressing,
+  // a power of two of slots, each the pattern's index + 1 or 0 when free. When two
+  // patterns share a literal the first is kept.
+  std::vector<uint32_t> m_suffixSlots;
+  // The other patterns' indexes, in order.
+  std::vector<uint32_t> m_arrScanned;
 };

@@ -138,20 +138,24 @@ int PlannedDatabaseStep(const std::wstring& path, const CCookieFilter& filter,
         step.columns = table.columns;
         step.visit = [&filter, &items, clean, fill = std::move(table.fill),
                       site_key,
-                      verdicts = std::unordered_map<std::string, bool>(),
+                      verdicts = std::unordered_map<std::string, std::wstring>(),
                       key = std::string()](const Row& row) mutable {
+          // A key maps to the rule that made it evil, or to nothing when harmless.
           auto known = verdicts.end();
           if (site_key) {
             site_key(row, &key);
             known = verdicts.find(key);
-            if (known != verdicts.end() && !known->second) return false;
+            if (known != verdicts.end() && known->second.empty()) return false;
           }
           Item item;
           fill(row, &item);
           if (!site_key) {
             if (!filter.IsEvil(item)) return false;
           } else if (known == verdicts.end()) {
-            if (!verdicts.emplace(key, filter.IsEvil(item)).first->second) return false;
+            filter.IsEvil(item);
+            if (verdicts.emplace(key, item.m_strRule).first->second.empty()) return false;
+          } else {
+            item.m_strRule = known->second;
           }
           if (!clean) items.push_back(std::move(item));
           return true;
