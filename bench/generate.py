@@ -31,10 +31,10 @@ SCALES = {
     "ie_index_entries": (300, 20000),
 }
 
-EVIL = ["doubleclick.net", "atdmt.com", "2o7.com", "scorecardresearch.com", "quantserve.com",
-        "adnxs.com", "criteo.com", "yieldmanager.com", "serving-sys.com", "mathtag.com",
-        "rubiconproject.com", "tribalfusion.com", "fastclick.net", "imrworldwide.com",
-        "yahoo.com", "yahoo.co.uk", "msn.com", "ivwbox.de", "gemius.pl", "adtech.de"]
+EVIL = ["doubleclick.net", "demdex.net", "pubmatic.com", "scorecardresearch.com", "quantserve.com",
+        "adnxs.com", "criteo.com", "casalemedia.com", "openx.net", "mathtag.com",
+        "rubiconproject.com", "taboola.com", "adform.net", "imrworldwide.com",
+        "yahoo.com", "yahoo.co.uk", "msn.com", "ioam.de", "gemius.pl", "adscale.de"]
 GOOD = ["example.com", "example.org", "news.example", "shop.example", "bank.example",
         "wikipedia.org", "mail.example.net", "maps.example.com", "weather.example",
         "forum.example.org", "video.example", "docs.example.com"]

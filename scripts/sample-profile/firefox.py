@@ -76,7 +76,7 @@ def make(profile):
         ("gro.aidepikiw.ne.:https:443", "mw-prefs", "{\"skin\":\"vector\"}"),
     ])
     db.executemany("INSERT INTO webappsstore VALUES (?, ?, ?, 0, '')", [
-        ("ad.yieldmanager.com", "rm_last", "1213"),
+        ("ads.pubmatic.com", "rm_last", "1213"),
         ("news.example", "font", "large"),
     ])
     db.commit()

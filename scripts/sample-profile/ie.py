@@ -20,7 +20,7 @@ def make(profile):
         os.path.join(cookies, "user@mixed[1].txt"):
             record("UID", "3c9a8e", "b.scorecardresearch.com/")
             + record("theme", "dark", "mail.example.org/")
-            + record("__utma", "173272373.1", "ad.yieldmanager.com/"),
+            + record("__utma", "173272373.1", "ib.adnxs.com/"),
         os.path.join(low, "user@yahoo[1].txt"):
             record("B", "8hd2sb9", "www.yahoo.co.uk/"),
         os.path.join(low, "user@wikipedia[1].txt"):
