@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "app/run_filter.h"
 #include "app/settings.h"
 #include "app/version.h"
 #include "model/filter.h"
@@ -104,7 +105,8 @@ void CIntro::FillScheduleLists() {
 }
 
 void CIntro::UpdateSummary() {
-  CCookieFilter filter(CtrackscrubApp::GetFilter());
+  const RunFilter run = BuildSettingsFilter();
+  const CCookieFilter& filter = run.filter;
   CScanLists lists;
   RunScanSequence(filter, &lists, CtrackscrubApp::IsBrowserEnabled);
   ShowSummary(lists);
@@ -147,7 +149,8 @@ BOOL CIntro::ConfirmCleanWhileRunning(const wchar_t* display_name) {
 }
 
 void CIntro::CleanNow() {
-  CCookieFilter filter(CtrackscrubApp::GetFilter());
+  const RunFilter run = BuildSettingsFilter();
+  const CCookieFilter& filter = run.filter;
   const auto may_clean = [this](Browser browser) {
     const BrowserProcessNames* process = ui::FindBrowserProcess(browser);
     if (process == nullptr) return true;
