@@ -27,7 +27,7 @@ bool EqualsNoCase(std::wstring_view text, std::wstring_view lower) {
   return text.size() == lower.size() && StartsWithNoCase(text, lower);
 }
 
-// The part of an address between its scheme and its path: the user, host and port.
+// What an address holds between its scheme and its path: the user, host and port.
 std::wstring_view Authority(std::wstring_view address) {
   address.remove_prefix(address.find(L"://") + 3);
   return address.substr(0, address.find_first_of(L"/?#"));
