@@ -91,6 +91,9 @@ Section "-un.Program"
   DeleteRegKey HKCU "${UNINSTALL_KEY}"
 SectionEnd
 
-Section /o "un.Remove my settings (filter list, browsers, schedule)" SecRemoveSettings
+Section /o "un.Remove my settings (filter list, browsers, schedule, tracker lists)" SecRemoveSettings
   DeleteRegKey HKCU "${SETTINGS_KEY}"
+  ; The downloaded copies of the tracker lists.
+  RMDir /r "$LOCALAPPDATA\${PRODUCT}\Lists"
+  RMDir "$LOCALAPPDATA\${PRODUCT}"
 SectionEnd

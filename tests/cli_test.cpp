@@ -46,7 +46,7 @@ class Cli : public RegistryTest {
 TEST_F(Cli, ScanListsEvilItemsAndTheSummary) {
   ASSERT_EQ(Run({"scan", "--profile", Profile()}), kExitOk) << err_.str();
   EXPECT_EQ(out_.str(),
-            "Internet Explorer\tad.doubleclick.net/\tsoon\tid\tval\n"
+            "Internet Explorer\tad.doubleclick.net/\tsoon\tid\tval\t*.doubleclick.net\n"
             "1 potentially evil cookies have been found on your computer: all of them are in "
             "Internet Explorer.\n");
   EXPECT_TRUE(profile_.Exists(std::string(TempProfile::kCookies) + "/c.txt"));
@@ -97,6 +97,8 @@ TEST_F(Cli, UsageErrorsExitWithTwo) {
       {"clean", "--profile", ""},
       {"scan", "--profile", Profile(), "--browsers", ""},
       {"clean", "--profile", Profile(), "--browsers", ""},
+      {"clean", "--profile", Profile(), "--keep", Profile() + "/missing.txt"},
+      {"clean", "--profile", Profile(), "--keep", Profile() + "/c.txt"},  // a file of no domain
   };
   for (const auto& args : bad) {
     EXPECT_EQ(Run(args), kExitUsage) << (args.empty() ? "" : args[0]);
@@ -210,7 +212,7 @@ TEST_F(Cli, PlainScanFieldsEscapeControlCharactersAndJsonKeepsThem) {
   ASSERT_EQ(Run({"scan", "--json", "--browsers", "firefox", "--profile", Profile()}), kExitOk);
   const auto items = nlohmann::json::parse(out_.str())["items"];
   for (size_t i = 0; i < std::size(values); ++i) {
-    EXPECT_NE(plain.find("\t" + shown[i] + "\t" + shown[i] + "\n"), std::string::npos) << shown[i] << "\n" << plain;
+    EXPECT_NE(plain.find("\t" + shown[i] + "\t" + shown[i] + "\t*.doubleclick.net\n"), std::string::npos) << shown[i] << "\n" << plain;
     EXPECT_EQ(std::count_if(items.begin(), items.end(), [&](const auto& item) { return item["value"] == values[i]; }), 1);
   }
 }
@@ -237,4 +239,66 @@ TEST_F(Cli, AbsoluteProfilePathsAreFollowedOnlyInsideTheGivenFolder) {
     EXPECT_EQ(std::string(std::istreambuf_iterator<char>(left), {}), cookie);
   }
   std::filesystem::remove_all(Profile() + "-beside");
+}
+
+TEST_F(Cli, ListsAddDomainsForTheRunTheKeepListWinsAndEachItemNamesItsRule) {
+  profile_.Write("hosts.txt", "0.0.0.0 example.org\n");
+  profile_.Write("keep.txt", "doubleclick.net\n");
+  const std::string hosts = Profile() + "/hosts.txt", keep = Profile() + "/keep.txt";
+  using Found = std::vector<std::pair<std::string, std::string>>;  // site, rule
+  const Found both = {{"ad.doubleclick.net/", "*.doubleclick.net"}, {"www.example.org/", "hosts.txt: example.org"}};
+  const struct {
+    std::vector<std::string> options;
+    Found found;
+    std::string err;
+  } cases[] = {
+      {{}, {both[0]}, ""},
+      {{"--list", hosts}, both, ""},
+      {{"--list", hosts, "--keep", keep}, {both[1]}, ""},
+      {{"--list", Profile() + "/no,such.txt", "--list", hosts}, both,
+       "trackscrub-cli: tracker list '" + Profile() + "/no,such.txt' was not found; it is left out\n"},
+  };
+  for (const auto& c : cases) {
+    std::vector<std::string> args = {"scan", "--json", "--profile", Profile()};
+    args.insert(args.end(), c.options.begin(), c.options.end());
+    ASSERT_EQ(Run(args), kExitOk) << err_.str();
+    Found found;
+    const auto items = nlohmann::json::parse(out_.str())["items"];
+    for (const auto& item : items) found.emplace_back(item["site"], item["rule"]);
+    EXPECT_EQ(found, c.found) << c.options.size();
+    EXPECT_EQ(err_.str(), c.err);
+  }
+}
+
+TEST_F(Cli, ListFilterCountsEachListAndNamesTheOnesLeftOut) {
+  profile_.Write("f.txt", "*.p.example\n");
+  profile_.Write("mixed.txt", "0.0.0.0 a.example b.example\n||c.example^$third-party\n||d.example/x^\n"
+                              "@@||e.example^\nsite.example##.ad\na.example\nlocalhost\n! note\n");
+  profile_.Write("comments.txt", "# only a comment\n");
+  profile_.Write("utf16.txt", std::string("\xFF\xFE" "a\0.\0", 6));
+  profile_.Write("keep.txt", "keep.example\n");
+  std::vector<std::string> args = {"list-filter", "--filter", Profile() + "/f.txt", "--keep", Profile() + "/keep.txt"};
+  for (const char* list : {"mixed.txt", "comments.txt", "utf16.txt", "missing.txt"}) {
+    args.insert(args.end(), {"--list", Profile() + "/" + list});
+  }
+  ASSERT_EQ(Run(args), kExitOk);
+  EXPECT_EQ(out_.str(),
+            "*.p.example\n"
+            "# tracker list mixed.txt: 3 domains; lines skipped (not a host name: 1, a rule for less than a "
+            "whole domain: 1, an exception rule: 1, an element-hiding rule: 1, a domain already listed: 1)\n"
+            "# tracker list comments.txt: 0 domains; holds no domain\n"
+            "# tracker list utf16.txt: 0 domains; holds UTF-16 text; save it as UTF-8 or ANSI\n"
+            "# tracker list missing.txt: 0 domains; was not found\n"
+            "# keep list keep.txt: 1 domains\n");
+  EXPECT_EQ(err_.str(), "trackscrub-cli: tracker list '" + Profile() + "/comments.txt' holds no domain; it is left out\n"
+                        "trackscrub-cli: tracker list '" + Profile() + "/utf16.txt' holds UTF-16 text; save it as UTF-8 or ANSI; it is left out\n"
+                        "trackscrub-cli: tracker list '" + Profile() + "/missing.txt' was not found; it is left out\n");
+  args.push_back("--json");
+  ASSERT_EQ(Run(args), kExitOk);
+  const auto result = nlohmann::json::parse(out_.str());
+  EXPECT_EQ(result["lists"][0]["skipped"], nlohmann::json::parse(R"({"notHostName": 1, "narrowedRule": 1,
+            "exception": 1, "elementHiding": 1, "duplicate": 1})"));
+  EXPECT_EQ(result["lists"][0]["used"], true);
+  EXPECT_EQ(result["lists"][3]["used"], false);
+  EXPECT_EQ(result["lists"][3]["state"], "was not found");
 }

@@ -3,12 +3,17 @@
 
 #include <gtest/gtest.h>
 
+#include <commctrl.h>
+
 #include <iterator>
 #include <set>
 
+#include "app/run_filter.h"
 #include "app/settings.h"
+#include "platform/platform.h"
 #include "res/resource.h"
 #include "ui/config_dlg.h"
+#include "ui/system_calls.h"
 #include "ui_support.h"
 
 namespace {
@@ -32,6 +37,31 @@ class OptionsDialog : public UiTest {
     GetWindowRect(dialog_.hwnd(), &window);
     SetWindowPos(dialog_.hwnd(), nullptr, 0, 0, window.right - window.left + dx,
                  window.bottom - window.top + dy, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+  }
+
+  // The text of a cell of the tracker lists.
+  std::wstring ListCell(int row, int column) const {
+    wchar_t text[512] = {};
+    LVITEMW item = {};
+    item.iSubItem = column;
+    item.pszText = text;
+    item.cchTextMax = 512;
+    SendDlgItemMessageW(dialog_.hwnd(), IDC_TRACKER_LISTS, LVM_GETITEMTEXTW, static_cast<WPARAM>(row),
+                        reinterpret_cast<LPARAM>(&item));
+    return text;
+  }
+  int ListRows() const {
+    return static_cast<int>(SendDlgItemMessageW(dialog_.hwnd(), IDC_TRACKER_LISTS, LVM_GETITEMCOUNT, 0, 0));
+  }
+  // Writes the downloaded copy of `address` and its state; returns the copy's path.
+  std::string WriteCopy(const std::wstring& address, const ListDownloadState& state) {
+    std::wstring copy;
+    EXPECT_TRUE(ListCopyPath(address, &copy));
+    const std::string relative = std::string(TempProfile::kLocalAppData) + "/Trackscrub/Lists/" +
+                                 platform::Utf8FromWide(copy.substr(copy.find_last_of(L"\\/") + 1));
+    profile_.Write(relative, "one.example\ntwo.example\nthree.example\n");
+    EXPECT_TRUE(WriteListDownloadState(copy, state));
+    return relative;
   }
 
   CConfigDlg dialog_;
@@ -138,6 +168,81 @@ TEST_F(OptionsDialog, MoreInfoExplainsTheSyntax) {
   EXPECT_FALSE(dialog_.ended());
 }
 
+TEST_F(OptionsDialog, TrackerListsShowNameDomainsWhenUpdatedAndWhatIsWrong) {
+  profile_.Write("hosts.txt", "0.0.0.0 a.example b.example\n");
+  ListDownloadState failed;
+  failed.checked = failed.confirmed = 133000000000000000ull;  // in 2022
+  failed.failure = L"the server answered 500";
+  WriteCopy(L"https://lists.example.org/l", failed);
+  SetTrackerListSources({profile_.Path("hosts.txt"), profile_.Path("missing.txt"),
+                         L"https://lists.example.org/l", L"https://new.example.org/l"});
+  CtrackscrubApp::SetRegString(kValueNeverClean, L"bank.example\nmail.example");
+  Open();
+  const struct {
+    std::wstring name, domains, updated_start, updated_end;
+  } rows[] = {
+      {L"hosts.txt", L"2", L"20", L""},
+      {L"missing.txt", L"", L"was not found", L"was not found"},
+      {L"https://lists.example.org/l", L"3", L"2022-", L"; download failed: the server answered 500; last good copy kept"},
+      {L"https://new.example.org/l", L"", L"not downloaded yet", L"not downloaded yet"},
+  };
+  ASSERT_EQ(ListRows(), static_cast<int>(std::size(rows)));
+  for (int row = 0; row < ListRows(); ++row) {
+    const std::wstring updated = ListCell(row, 2);
+    EXPECT_EQ(ListCell(row, 0), rows[row].name);
+    EXPECT_EQ(ListCell(row, 1), rows[row].domains) << row;
+    EXPECT_EQ(updated.rfind(rows[row].updated_start, 0), 0u) << updated;
+    EXPECT_TRUE(updated.ends_with(rows[row].updated_end)) << updated;
+  }
+  EXPECT_EQ(WindowText(GetDlgItem(dialog_.hwnd(), IDC_NEVER_CLEAN)), L"bank.example\r\nmail.example");
+  EXPECT_FALSE(IsWindowEnabled(GetDlgItem(dialog_.hwnd(), IDC_REMOVE_LIST)));
+}
+
+TEST_F(OptionsDialog, ListsAddedFromAFileOrAnAddressAndRemovedAreStoredOnOk) {
+  profile_.Write("a.txt", "a.example\n");
+  const std::wstring file = profile_.Path("a.txt");
+  ui::GetSystemCalls().open_file = [&file](HWND, const wchar_t*, std::wstring* path) { return *path = file, true; };
+  const std::string old_copy = WriteCopy(L"https://old.example.org/l", {});
+  SetTrackerListSources({L"https://old.example.org/l"});
+  const HWND window = Open();
+  LVITEMW select = {};
+  select.stateMask = select.state = LVIS_SELECTED;
+  SendDlgItemMessageW(window, IDC_TRACKER_LISTS, LVM_SETITEMSTATE, 0, reinterpret_cast<LPARAM>(&select));
+  Click(window, IDC_REMOVE_LIST);
+  Click(window, IDC_ADD_LIST_FILE);
+  Click(window, IDC_ADD_LIST_FILE);  // a list is there once
+  WhileDialogOpen(
+      L"Add a tracker list",
+      [](HWND add) {
+        for (const wchar_t* typed : {L" http://lists.example.org/l", L"http://127.0.0.1:8080/l "}) {
+          SetDlgItemTextW(add, IDC_LIST_ADDRESS, typed);
+          Click(add, IDOK);
+        }
+      },
+      [window] { Click(window, IDC_ADD_LIST_ADDRESS); });
+  ASSERT_EQ(messages_.size(), 1u);  // the plain http:// address to another computer
+  EXPECT_EQ(messages_[0].caption, L"Add a tracker list");
+  EXPECT_EQ(ListRows(), 2);
+  SetDlgItemTextW(window, IDC_NEVER_CLEAN, L"bank.example\r\nmail.example");
+  Click(window, IDOK);
+  EXPECT_EQ(GetTrackerListSources(), (std::vector<std::wstring>{file, L"http://127.0.0.1:8080/l"}));
+  EXPECT_EQ(GetNeverCleanText(), L"bank.example\nmail.example");
+  EXPECT_FALSE(profile_.Exists(old_copy));
+  EXPECT_FALSE(profile_.Exists(old_copy + ".state"));
+}
+
+TEST_F(OptionsDialog, CancelStoresNoListAndDefaultsLeaveTheListsAsShown) {
+  SetTrackerListSources({L"https://lists.example.org/l"});
+  const HWND window = Open();
+  SetDlgItemTextW(window, IDC_NEVER_CLEAN, L"typed.example");
+  Click(window, IDC_DEFAULTS);
+  EXPECT_EQ(ListRows(), 1);
+  EXPECT_EQ(WindowText(GetDlgItem(window, IDC_NEVER_CLEAN)), L"typed.example");
+  Click(window, IDCANCEL);
+  EXPECT_EQ(GetTrackerListSources(), std::vector<std::wstring>{L"https://lists.example.org/l"});
+  EXPECT_FALSE(Stored(kValueNeverClean));
+}
+
 // ---- Resizing
 
 TEST_F(OptionsDialog, EnlargingMovesAndGrowsTheAnchoredControls) {
@@ -148,12 +253,13 @@ TEST_F(OptionsDialog, EnlargingMovesAndGrowsTheAnchoredControls) {
   };
   const int ids[] = {IDC_FILTER, IDC_FILTER_HELP, IDC_MORE_INFO, IDC_DEFAULTS, IDOK, IDCANCEL,
                      IDC_ICON_IE, IDC_PROCESS_IE, IDC_ICON_FLASH, IDC_PROCESS_FLASH,
-                     IDC_ICON_CHROMIUM, IDC_PROCESS_CHROMIUM};
+                     IDC_ICON_CHROMIUM, IDC_PROCESS_CHROMIUM, IDC_TRACKER_LISTS, IDC_ADD_LIST_FILE,
+                     IDC_NEVER_CLEAN};
   std::vector<Before> before;
   for (const int id : ids) before.push_back({id, ControlRect(window, id)});
-  Grow(100, 40);
-  Grow(-40, -20);  // relative to the previous size, so the changes add up
-  const int dx = 60, dy = 20;
+  Grow(60, 40);  // within a 1024-pixel screen at 150 % too
+  Grow(-20, -20);  // relative to the previous size, so the changes add up
+  const int dx = 40, dy = 20;
   for (const Before& b : before) {
     const RECT now = ControlRect(window, b.id);
     RECT want = b.rect;
@@ -162,10 +268,14 @@ TEST_F(OptionsDialog, EnlargingMovesAndGrowsTheAnchoredControls) {
         want.right += dx;
         want.bottom += dy;
         break;
-      case IDC_FILTER_HELP:
+      case IDC_TRACKER_LISTS:
         want.right += dx;
         OffsetRect(&want, 0, dy);
         break;
+      case IDC_ADD_LIST_FILE:
+        OffsetRect(&want, 0, dy);
+        break;
+      case IDC_NEVER_CLEAN:
       case IDC_MORE_INFO:
       case IDC_DEFAULTS:
       case IDOK:
@@ -228,22 +338,29 @@ TEST_F(OptionsDialog, TemplatePlacesTheControls) {
     const wchar_t* text;
   };
   const Placed table[] = {
-      {IDC_FILTER, 6, 18, 216, 166, nullptr},
-      {IDC_PROCESS_IE, 264, 18, 90, 18, L"Clean Internet Explorer cookies"},
-      {IDC_PROCESS_FIREFOX, 264, 40, 90, 18, L"Clean Firefox cookies"},
-      {IDC_PROCESS_CHROME, 264, 62, 90, 18, L"Clean Google Chrome cookies"},
-      {IDC_PROCESS_SAFARI, 264, 84, 90, 18, L"Clean Safari cookies"},
-      {IDC_PROCESS_FLASH, 264, 106, 90, 18, L"Clean Flash local storage"},
-      {IDC_PROCESS_EDGE, 264, 128, 90, 18, L"Clean Microsoft Edge cookies"},
-      {IDC_PROCESS_BRAVE, 264, 150, 90, 18, L"Clean Brave cookies"},
-      {IDC_PROCESS_VIVALDI, 264, 172, 90, 18, L"Clean Vivaldi cookies"},
-      {IDC_PROCESS_OPERA, 264, 194, 90, 18, L"Clean Opera cookies"},
-      {IDC_PROCESS_CHROMIUM, 264, 216, 90, 18, L"Clean Chromium cookies"},
-      {IDC_MORE_INFO, 138, 244, 50, 14, L"&More info..."},
-      {IDC_DEFAULTS, 192, 244, 50, 14, L"&Defaults"},
-      {IDOK, 246, 244, 50, 14, L"OK"},
-      {IDCANCEL, 300, 244, 50, 14, L"Cancel"},
-      {IDC_FILTER_HELP, 6, 190, 216, 48,
+      {IDC_FILTER, 6, 18, 216, 158, nullptr},
+      {IDC_PROCESS_IE, 252, 18, 72, 18, L"Clean Internet Explorer cookies"},
+      {IDC_PROCESS_FIREFOX, 252, 40, 72, 18, L"Clean Firefox cookies"},
+      {IDC_PROCESS_CHROME, 252, 62, 72, 18, L"Clean Google Chrome cookies"},
+      {IDC_PROCESS_SAFARI, 252, 84, 72, 18, L"Clean Safari cookies"},
+      {IDC_PROCESS_FLASH, 252, 106, 72, 18, L"Clean Flash local storage"},
+      {IDC_PROCESS_EDGE, 352, 18, 72, 18, L"Clean Microsoft Edge cookies"},
+      {IDC_PROCESS_BRAVE, 352, 40, 72, 18, L"Clean Brave cookies"},
+      {IDC_PROCESS_VIVALDI, 352, 62, 72, 18, L"Clean Vivaldi cookies"},
+      {IDC_PROCESS_OPERA, 352, 84, 72, 18, L"Clean Opera cookies"},
+      {IDC_PROCESS_CHROMIUM, 352, 106, 72, 18, L"Clean Chromium cookies"},
+      {IDC_LISTS_LABEL, 6, 182, 262, 8, L"&Tracker lists:"},
+      {IDC_TRACKER_LISTS, 6, 194, 262, 46, nullptr},
+      {IDC_ADD_LIST_FILE, 6, 244, 60, 14, L"Add &file..."},
+      {IDC_ADD_LIST_ADDRESS, 70, 244, 66, 14, L"Add &address..."},
+      {IDC_REMOVE_LIST, 140, 244, 50, 14, L"&Remove"},
+      {IDC_NEVER_CLEAN_LABEL, 276, 182, 148, 8, L"&Never clean (one site per line):"},
+      {IDC_NEVER_CLEAN, 276, 194, 148, 64, nullptr},
+      {IDC_MORE_INFO, 212, 264, 50, 14, L"&More info..."},
+      {IDC_DEFAULTS, 266, 264, 50, 14, L"&Defaults"},
+      {IDOK, 320, 264, 50, 14, L"OK"},
+      {IDCANCEL, 374, 264, 50, 14, L"Cancel"},
+      {IDC_FILTER_HELP, 230, 128, 194, 48,
        L"Cookies will be considered evil if the originating website matches one of the strings "
        L"above.\n\nThe * character acts as a wildcard and matches everything, the + character "
        L"matches everything with the exception of a period."},
@@ -263,7 +380,9 @@ TEST_F(OptionsDialog, TemplatePlacesTheControls) {
   const int order[] = {IDC_FILTER,        IDC_PROCESS_IE,      IDC_PROCESS_FIREFOX,
                        IDC_PROCESS_CHROME, IDC_PROCESS_SAFARI,  IDC_PROCESS_FLASH,
                        IDC_PROCESS_EDGE,  IDC_PROCESS_BRAVE,   IDC_PROCESS_VIVALDI,
-                       IDC_PROCESS_OPERA, IDC_PROCESS_CHROMIUM, IDC_MORE_INFO,
+                       IDC_PROCESS_OPERA, IDC_PROCESS_CHROMIUM, IDC_LISTS_LABEL,
+                       IDC_TRACKER_LISTS, IDC_ADD_LIST_FILE, IDC_ADD_LIST_ADDRESS,
+                       IDC_REMOVE_LIST,   IDC_NEVER_CLEAN_LABEL, IDC_NEVER_CLEAN, IDC_MORE_INFO,
                        IDC_DEFAULTS,      IDOK,                IDCANCEL,
                        IDC_STATIC,        IDC_FILTER_HELP,     IDC_ICON_IE,
                        IDC_ICON_FIREFOX,  IDC_ICON_CHROME,     IDC_ICON_SAFARI,

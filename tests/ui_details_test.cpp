@@ -5,8 +5,11 @@
 #include <gtest/gtest.h>
 
 #include <iterator>
+#include <set>
 #include <utility>
 
+#include "app/run_filter.h"
+#include "app/settings.h"
 #include "model/cookie.h"
 #include "scan/scanner.h"
 #include "res/resource.h"
@@ -67,8 +70,8 @@ class DetailsDialog : public UiTest {
 TEST_F(DetailsDialog, ColumnsAndImages) {
   Open();
   // Their widths and the images' size, at the display's scale: ui_dpi_test.
-  const wchar_t* headings[] = {L"", L"Site", L"Expires", L"Name", L"Value"};
-  for (int k = 0; k < 5; ++k) {
+  const wchar_t* headings[] = {L"", L"Site", L"Expires", L"Name", L"Value", L"Rule"};
+  for (int k = 0; k < 6; ++k) {
     wchar_t text[32] = {};
     LVCOLUMNW column = {};
     column.mask = LVCF_TEXT | LVCF_FMT;
@@ -152,6 +155,20 @@ TEST_F(DetailsDialog, GroupsStandInTheirOrderEachKeepingItsOwn) {
   }
   EXPECT_EQ(Cell(2, 1), L"f.tracker.com");  // without its leading period
   EXPECT_EQ(Cell(0, 2), L"Unknown");         // storage has no expiry
+}
+
+TEST_F(DetailsDialog, RuleColumnNamesThePatternOrTheListAndKeptSitesShowNowhere) {
+  profile_.Write("hosts.txt", "0.0.0.0 example.org\n");
+  SetTrackerListSources({profile_.Path("hosts.txt")});
+  CtrackscrubApp::SetRegString(kValueNeverClean, L"keep.tracker.com");
+  WriteIECookies("a.txt", 1, "ads.net/");
+  WriteIECookies("b.txt", 1, "www.example.org/");
+  WriteIECookies("c.txt", 1, "keep.tracker.com/");
+  Open();
+  std::set<std::pair<std::wstring, std::wstring>> rows;
+  for (int row = 0; row < Rows(); ++row) rows.emplace(Cell(row, 1), Cell(row, 5));
+  EXPECT_EQ(rows, (std::set<std::pair<std::wstring, std::wstring>>{
+                      {L"ads.net/", L"*.ads.net"}, {L"www.example.org/", L"hosts.txt: example.org"}}));
 }
 
 TEST_F(DetailsDialog, NothingFoundGivesAnEmptyListWithCleanNowAvailable) {

@@ -25,6 +25,9 @@ enum Window { kMain, kDetails, kOptions };
 int ColumnWidth(HWND d, int column) {
   return static_cast<int>(SendDlgItemMessageW(d, IDC_COOKIE_LIST, LVM_GETCOLUMNWIDTH, column, 0));
 }
+int ListColumnWidth(HWND d, int column) {
+  return static_cast<int>(SendDlgItemMessageW(d, IDC_TRACKER_LISTS, LVM_GETCOLUMNWIDTH, column, 0));
+}
 int ShownIconSide(HWND d, int id) {
   return IconSide(reinterpret_cast<HICON>(SendDlgItemMessageW(d, id, STM_GETICON, 0, 0)));
 }
@@ -56,13 +59,16 @@ const struct Size {
     {kMain, "small window icon", 16, WindowIconSide, ICON_SMALL},
     {kMain, "big window icon", 32, WindowIconSide, ICON_BIG},
     {kDetails, "icon column", 22, ColumnWidth, 0},
-    {kDetails, "site column", 120, ColumnWidth, 1},
-    {kDetails, "expiry column", 80, ColumnWidth, 2},
-    {kDetails, "name column", 100, ColumnWidth, 3},
-    {kDetails, "value column", 180, ColumnWidth, 4},
+    {kDetails, "site column", 110, ColumnWidth, 1},
+    {kDetails, "expiry column", 64, ColumnWidth, 2},
+    {kDetails, "name column", 90, ColumnWidth, 3},
+    {kDetails, "value column", 110, ColumnWidth, 4},
+    {kDetails, "rule column", 114, ColumnWidth, 5},
     {kDetails, "list icons", 16, ListIconSide, LVSIL_SMALL},
     {kOptions, "browser icons", 32, ShownIconSide, IDC_ICON_FLASH},
     {kOptions, "last browser icon", 32, ShownIconSide, IDC_ICON_CHROMIUM},
+    {kOptions, "list name column", 150, ListColumnWidth, 0},
+    {kOptions, "list updated column", 170, ListColumnWidth, 2},
 };
 
 // Every control's rectangle in the dialog's client coordinates (a drop-down list's

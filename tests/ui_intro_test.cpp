@@ -8,6 +8,7 @@
 #include <cstring>
 #include <vector>
 
+#include "app/run_filter.h"
 #include "app/settings.h"
 #include "app/version.h"
 #include "platform/platform.h"
@@ -482,6 +483,20 @@ TEST_F(MainWindow, ServerWithTheSameBuildLeavesTheLinkHidden) {
   ASSERT_NE(intro_.version_check(), nullptr);
   EXPECT_FALSE(WaitForLink(window, 3000));
   EXPECT_EQ(Text(IDC_UPDATE_LINK).find(L"update"), std::wstring::npos);
+}
+
+TEST_F(MainWindow, ListsAtAnAddressAreDownloadedAndTheSummaryFollows) {
+  WriteIECookies("a.txt", 1, "www.a.example/");
+  SetTrackerListSources({platform::WideFromUtf8("http://" + LocalUpdateHost() + "/lists/hosts")});
+  Open();
+  EXPECT_EQ(Text(IDC_SUMMARY), kNothingFound + kNeverCleaned);  // the copy is not there yet
+  for (const DWORD start = GetTickCount(); Text(IDC_SUMMARY) == kNothingFound + kNeverCleaned &&
+                                           GetTickCount() - start < 20000;) {
+    PumpMessages();
+    Sleep(20);
+  }
+  EXPECT_EQ(Text(IDC_SUMMARY).rfind(L"1 potentially evil cookies", 0), 0u);
+  EXPECT_FALSE(intro_.list_download().running());
 }
 
 }  // namespace

@@ -18,6 +18,7 @@
 #include <memory>
 #include <string>
 
+#include "app/run_filter.h"
 #include "app/settings.h"
 #include "platform/platform.h"
 #include "res/resource.h"
@@ -53,6 +54,32 @@ void PrepareSettings() {
   CtrackscrubApp::SetRegDWORD(kValueLastCleanLow, static_cast<uint32_t>(when));
 }
 
+void WriteTextFile(const std::wstring& path, const char* text) {
+  FILE* file = _wfopen(path.c_str(), L"wb");
+  if (file == nullptr) return;
+  std::fputs(text, file);
+  std::fclose(file);
+}
+
+// Two tracker lists, a file and a downloaded one, and a keep list.
+void PrepareLists(const std::wstring& profile) {
+  const std::wstring hosts = profile + L"\\hosts-trackers.txt";
+  WriteTextFile(hosts, "# trackers\n0.0.0.0 metrics.example\n0.0.0.0 beacon.example\n"
+                       "0.0.0.0 pixel.example\n");
+  const std::wstring address = L"https://lists.trackscrub.example/trackers.txt";
+  std::wstring folder, copy;
+  if (ListCopyFolder(&folder) && ListCopyPath(address, &copy)) {
+    CreateDirectoryW(folder.substr(0, folder.find_last_of(L'\\')).c_str(), nullptr);
+    CreateDirectoryW(folder.c_str(), nullptr);
+    WriteTextFile(copy, "||ads.example^\n||track.example^$third-party\n@@||ok.example^\n");
+    ListDownloadState state;
+    state.checked = state.confirmed = platform::GetSystemTimeAsFileTime();
+    WriteListDownloadState(copy, state);
+  }
+  SetTrackerListSources({hosts, address});
+  CtrackscrubApp::SetRegString(kValueNeverClean, L"mybank.example\nmail.example");
+}
+
 }  // namespace
 
 int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
@@ -65,6 +92,7 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
   platform::RegDeleteKeyTree(kShotsRoot);
   platform::SetRegistryTestRoot(kShotsRoot);
   PrepareSettings();
+  if (which == L"options") PrepareLists(argv[2]);
 
   INITCOMMONCONTROLSEX controls = {sizeof controls, ICC_WIN95_CLASSES};
   InitCommonControlsEx(&controls);

@@ -7,3 +7,9 @@ if(WIN32)
   set_target_properties(version_check_tests PROPERTIES CROSSCOMPILING_EMULATOR
     "${TS_PYTHON3};${CMAKE_CURRENT_SOURCE_DIR}/support/http_fixture.py;${PROJECT_VERSION};${CMAKE_CROSSCOMPILING_EMULATOR}")
 endif()
+# The tracker lists' download, against the same server.
+if(WIN32)
+  ts_gtest(list_download_tests list_download_test.cpp LIBS ts_list_download)
+  set_target_properties(list_download_tests PROPERTIES CROSSCOMPILING_EMULATOR
+    "${TS_PYTHON3};${CMAKE_CURRENT_SOURCE_DIR}/support/http_fixture.py;${PROJECT_VERSION};${CMAKE_CROSSCOMPILING_EMULATOR}")
+endif()

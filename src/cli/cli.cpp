@@ -1,11 +1,15 @@
 #include "cli/cli.h"
 
+// A repeated option's values are taken whole: a file name may hold a comma.
+#define CXXOPTS_VECTOR_DELIMITER '\0'
 #include <cxxopts.hpp>
 #include <nlohmann/json.hpp>
 
+#include <array>
 #include <set>
 #include <sstream>
 
+#include "app/run_filter.h"
 #include "app/settings.h"
 #include "app/version.h"
 #include "model/filter.h"
@@ -122,6 +126,7 @@ struct Row {
   std::string expires;
   std::string name;
   std::string value;
+  std::string rule;
 };
 
 std::vector<Row> RowsOf(const CScanLists& lists) {
@@ -133,7 +138,8 @@ std::vector<Row> RowsOf(const CScanLists& lists) {
                            platform::Utf8FromWide(item->GetDisplaySite()),
                            platform::Utf8FromWide(item->GetExpires()),
                            platform::Utf8FromWide(item->GetName()),
-                           platform::Utf8FromWide(item->GetValue())});
+                           platform::Utf8FromWide(item->GetValue()),
+                           platform::Utf8FromWide(item->m_strRule)});
       }
     }
   }
@@ -171,7 +177,7 @@ void PrintScan(std::ostream& out, const CScanLists& lists, bool json) {
     for (const Row& row : rows) {
       out << BrowserOf(row.browser).console_label << '\t' << Escaped(row.display_site) << '\t'
           << Escaped(row.expires) << '\t' << Escaped(row.name) << '\t' << Escaped(row.value)
-          << '\n';
+          << '\t' << Escaped(row.rule) << '\n';
     }
     out << platform::Utf8FromWide(FormatFoundSentence(lists)) << '\n';
     return;
@@ -184,7 +190,8 @@ void PrintScan(std::ostream& out, const CScanLists& lists, bool json) {
                      {"displaySite", row.display_site},
                      {"expires", row.expires},
                      {"name", row.name},
-                     {"value", row.value}});
+                     {"value", row.value},
+                     {"rule", row.rule}});
   }
   nlohmann::ordered_json counts;
   for (const BrowserInfo& browser : Browsers()) {
@@ -212,16 +219,85 @@ void PrintClean(std::ostream& out, int count, const std::vector<HeldBrowserStore
   }
 }
 
-void PrintFilter(std::ostream& out, const CCookieFilter& filter, bool json) {
+// The keys of a list's skipped lines in JSON, in the order of CTrackerList::Skip.
+constexpr const char* kSkipKeys[CTrackerList::kSkipReasons] = {
+    "notHostName", "narrowedRule", "exception", "elementHiding", "duplicate"};
+
+using SkipCounts = std::array<size_t, CTrackerList::kSkipReasons>;
+
+SkipCounts SkipCountsOf(const CTrackerList& list) {
+  SkipCounts counts{};
+  for (size_t reason = 0; reason < counts.size(); ++reason) {
+    counts[reason] = list.skipped(static_cast<CTrackerList::Skip>(reason));
+  }
+  return counts;
+}
+
+nlohmann::ordered_json SkippedJson(const SkipCounts& counts) {
+  nlohmann::ordered_json skipped = nlohmann::ordered_json::object();
+  for (size_t reason = 0; reason < counts.size(); ++reason) skipped[kSkipKeys[reason]] = counts[reason];
+  return skipped;
+}
+
+// "N domains; lines skipped (not a host name: 2, ...)", naming only the reasons met.
+std::string CountsText(size_t domains, const SkipCounts& counts) {
+  std::string skipped;
+  for (size_t reason = 0; reason < counts.size(); ++reason) {
+    if (counts[reason] == 0) continue;
+    if (!skipped.empty()) skipped += ", ";
+    skipped += platform::Utf8FromWide(ListSkipText(static_cast<CTrackerList::Skip>(reason))) +
+               ": " + std::to_string(counts[reason]);
+  }
+  const std::string text = std::to_string(domains) + " domains";
+  return skipped.empty() ? text : text + "; lines skipped (" + skipped + ")";
+}
+
+// The patterns, one per line, then a comment line for each list and the keep list:
+// the plain output is itself a filter file.
+void PrintFilter(std::ostream& out, const RunFilter& run, bool json) {
+  const CCookieFilter& filter = run.filter;
   if (json) {
     nlohmann::json patterns = nlohmann::json::array();
     for (const std::wstring& pattern : filter.patterns()) {
       patterns.push_back(platform::Utf8FromWide(pattern));
     }
-    out << nlohmann::ordered_json{{"patterns", patterns}}.dump(2) << '\n';
+    nlohmann::ordered_json lists = nlohmann::ordered_json::array();
+    for (const ListReport& report : run.lists) {
+      lists.push_back({{"source", platform::Utf8FromWide(report.source)},
+                       {"name", platform::Utf8FromWide(report.name)},
+                       {"domains", report.domains},
+                       {"skipped", SkippedJson(report.skipped)},
+                       {"used", report.error == ListFileError::kNone},
+                       {"state", platform::Utf8FromWide(ListStateText(report))}});
+    }
+    const nlohmann::ordered_json keep = {{"name", platform::Utf8FromWide(filter.keep().name())},
+                                         {"domains", filter.keep().size()},
+                                         {"skipped", SkippedJson(SkipCountsOf(filter.keep()))}};
+    out << nlohmann::ordered_json{{"patterns", patterns}, {"lists", lists}, {"keep", keep}}.dump(2)
+        << '\n';
     return;
   }
   for (const std::wstring& pattern : filter.patterns()) out << platform::Utf8FromWide(pattern) << '\n';
+  for (const ListReport& report : run.lists) {
+    const std::string state = platform::Utf8FromWide(ListStateText(report));
+    out << "# tracker list " << platform::Utf8FromWide(report.name) << ": "
+        << CountsText(report.domains, report.skipped) << (state.empty() ? "" : "; " + state) << '\n';
+  }
+  if (!filter.keep().empty()) {
+    out << "# keep list " << platform::Utf8FromWide(filter.keep().name()) << ": "
+        << CountsText(filter.keep().size(), SkipCountsOf(filter.keep())) << '\n';
+  }
+}
+
+// A line on standard error for each list that is left out or not current.
+void ReportLists(std::ostream& err, const std::vector<ListReport>& lists) {
+  for (const ListReport& report : lists) {
+    const std::wstring state = ListStateText(report);
+    if (state.empty()) continue;
+    err << kProgram << ": tracker list '" << platform::Utf8FromWide(report.source) << "' "
+        << platform::Utf8FromWide(state)
+        << (report.error == ListFileError::kNone ? "" : "; it is left out") << '\n';
+  }
 }
 
 int Usage(std::ostream& err, const std::string& message) {
@@ -244,6 +320,10 @@ int RunCli(const std::vector<std::string>& args, std::ostream& out, std::ostream
        cxxopts::value<std::string>())
       ("filter", "file of filter patterns, one per line (default: the built-in list)",
        cxxopts::value<std::string>())
+      ("list", "a tracker list file to add for this run (repeatable): a hosts file, "
+       "domains one per line, or content-blocker rules", cxxopts::value<std::vector<std::string>>())
+      ("keep", "file of sites never to clean, one per line (default: the stored keep list)",
+       cxxopts::value<std::string>())
       ("browsers", "browsers to include: " + ConsoleNames() + " (default: all)",
        cxxopts::value<std::string>())
       ("json", "print JSON instead of text")
@@ -264,7 +344,7 @@ int RunCli(const std::vector<std::string>& args, std::ostream& out, std::ostream
     out << options.help({""}) << "\nCommands:\n"
         << "  scan         list the evil items and say how many were found\n"
         << "  clean        remove the evil items and say how many were removed\n"
-        << "  list-filter  print the patterns in use\n";
+        << "  list-filter  print the patterns in use and the tracker lists with their counts\n";
     return kExitOk;
   }
   if (parsed.count("version") != 0) {
@@ -292,6 +372,39 @@ int RunCli(const std::vector<std::string>& args, std::ostream& out, std::ostream
     }
   }
 
+  // The filter comes first: the copies of downloaded lists are the current user's,
+  // whatever profile is worked on.
+  std::wstring filter_text = CtrackscrubApp::GetFilter();
+  if (parsed.count("filter") != 0) {
+    const std::string path = parsed["filter"].as<std::string>();
+    if (!ReadFilterFile(path, &filter_text)) {
+      err << kProgram << ": cannot read filter file: " << path << '\n';
+      return kExitUsage;
+    }
+  }
+  CTrackerList keep = KeepListFromText(GetNeverCleanText());
+  if (parsed.count("keep") != 0) {
+    // Without its keep list a clean would remove what the user keeps: no run at all.
+    const std::string path = parsed["keep"].as<std::string>();
+    const std::wstring wide = platform::WideFromUtf8(path);
+    const ListFileError error =
+        LoadTrackerList(wide, wide.substr(wide.find_last_of(L"\\/") + 1), &keep);
+    if (error != ListFileError::kNone) {
+      err << kProgram << ": keep list '" << path << "' " << platform::Utf8FromWide(ListFileErrorText(error))
+          << '\n';
+      return kExitUsage;
+    }
+  }
+  std::vector<std::wstring> sources = GetTrackerListSources();
+  if (parsed.count("list") != 0) {
+    for (const std::string& path : parsed["list"].as<std::vector<std::string>>()) {
+      sources.push_back(platform::WideFromUtf8(path));
+    }
+  }
+  const RunFilter run = BuildRunFilter(filter_text, sources, std::move(keep));
+  const CCookieFilter& filter = run.filter;
+  ReportLists(err, run.lists);
+
   if (command == "list-filter") {
     // No profile needed: only the filter.
   } else if (parsed.count("profile") != 0) {
@@ -312,16 +425,6 @@ int RunCli(const std::vector<std::string>& args, std::ostream& out, std::ostream
     }
   }
 
-  std::wstring filter_text;
-  if (parsed.count("filter") != 0) {
-    const std::string path = parsed["filter"].as<std::string>();
-    if (!ReadFilterFile(path, &filter_text)) {
-      err << kProgram << ": cannot read filter file: " << path << '\n';
-      return kExitUsage;
-    }
-  }
-  const CCookieFilter filter =
-      parsed.count("filter") != 0 ? CCookieFilter(filter_text) : CCookieFilter(CtrackscrubApp::GetFilter());
   const BrowserGate gate = [&enabled](Browser browser) {
     return enabled.count(browser) != 0;
   };
@@ -334,7 +437,7 @@ int RunCli(const std::vector<std::string>& args, std::ostream& out, std::ostream
                   : "it holds only a byte-order mark")
           << '\n';
     }
-    PrintFilter(out, filter, json);
+    PrintFilter(out, run, json);
     return kExitOk;
   }
   if (command == "clean") {

@@ -10,6 +10,7 @@
 #define IDD_MAIN 131
 #define IDD_AUTOMATIC 133
 #define IDD_OPTIONS 134
+#define IDD_LIST_ADDRESS 143
 
 // Icons
 #define IDI_APPLICATION_ICON 128
@@ -67,3 +68,14 @@
 #define IDC_ICON_OPERA 1027
 #define IDC_PROCESS_CHROMIUM 1028
 #define IDC_ICON_CHROMIUM 1029
+// The tracker lists and the keep list.
+#define IDC_LISTS_LABEL 1030
+#define IDC_TRACKER_LISTS 1031
+#define IDC_ADD_LIST_FILE 1032
+#define IDC_ADD_LIST_ADDRESS 1033
+#define IDC_REMOVE_LIST 1034
+#define IDC_NEVER_CLEAN_LABEL 1035
+#define IDC_NEVER_CLEAN 1036
+
+// Adding a list from an address (143)
+#define IDC_LIST_ADDRESS 1000

@@ -1,5 +1,6 @@
 #include "ui/details_dlg.h"
 
+#include "app/run_filter.h"
 #include "app/settings.h"
 #include "model/filter.h"
 #include "scan/scanner.h"
@@ -13,8 +14,8 @@ struct Column {
   int width;  // pixels at 96 DPI
 };
 constexpr Column kColumnTable[CtrackscrubDlg::kColumns] = {
-    {L"", LVCFMT_IMAGE, 22},     {L"Site", LVCFMT_LEFT, 120}, {L"Expires", LVCFMT_LEFT, 80},
-    {L"Name", LVCFMT_LEFT, 100}, {L"Value", LVCFMT_LEFT, 180},
+    {L"", LVCFMT_IMAGE, 22},    {L"Site", LVCFMT_LEFT, 110},  {L"Expires", LVCFMT_LEFT, 64},
+    {L"Name", LVCFMT_LEFT, 90}, {L"Value", LVCFMT_LEFT, 110}, {L"Rule", LVCFMT_LEFT, 114},
 };
 
 int OuterWidth(HWND control) {
@@ -89,13 +90,15 @@ void CtrackscrubDlg::AddGroup(const std::vector<const CCookie*>& items, int imag
       SetCellText(list, at, 2, cookie->GetExpires());
       SetCellText(list, at, 3, cookie->GetName());
       SetCellText(list, at, 4, cookie->GetValue());
+      SetCellText(list, at, 5, cookie->m_strRule);
     }
     ++row;
   }
 }
 
 BOOL CtrackscrubDlg::FillList() {
-  CCookieFilter filter(CtrackscrubApp::GetFilter());
+  const RunFilter run = BuildSettingsFilter();
+  const CCookieFilter& filter = run.filter;
   CScanLists lists;
   RunScanSequence(filter, &lists, CtrackscrubApp::IsBrowserEnabled);
   ShowItems(lists);

@@ -1,5 +1,5 @@
 // The details dialog: every evil item a fresh scan finds, one row each, with its
-// browser's icon, site, expiry, name and value.
+// browser's icon, site, expiry, name, value and the rule that made it evil.
 #pragma once
 
 #include <windows.h>
@@ -10,7 +10,7 @@
 
 class CtrackscrubDlg : public ui::CResizingDialog {
  public:
-  static constexpr int kColumns = 5;
+  static constexpr int kColumns = 6;
 
   explicit CtrackscrubDlg(HWND parent = nullptr);
 
@@ -34,7 +34,7 @@ class CtrackscrubDlg : public ui::CResizingDialog {
   void OnHeaderEndTrack(const NMHEADERW& header);
   // Gives the list the browsers' icons at the small-icon size of the window's DPI.
   void SetImages();
-  // Columns 1 to 4 take their proportions of the list's width.
+  // Columns 1 to 5 take their proportions of the list's width.
   void ApplyColumnRatios();
 
   int m_nColumnRatio[kColumns] = {};

@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "app/run_filter.h"
 #include "app/settings.h"
 #include "model/filter.h"
 #include "scan/scanner.h"
@@ -52,7 +53,8 @@ BOOL CFakeDlg::OnInitDialog() {
     EndDialog(0);
     return TRUE;
   }
-  CCookieFilter filter(CtrackscrubApp::GetFilter());
+  const RunFilter run = BuildSettingsFilter();
+  const CCookieFilter& filter = run.filter;
   std::vector<HeldBrowserStore> held;
   const int removed = RunCleanSequence(filter, CtrackscrubApp::IsBrowserEnabled, nullptr, &held);
   CtrackscrubApp::RecordClean();

@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "app/run_filter.h"
 #include "app/settings.h"
 #include "app/version.h"
 #include "model/filter.h"
@@ -26,6 +27,10 @@ struct Unit {
   uint32_t seconds;
 };
 constexpr Unit kUnits[] = {{L"days", kPeriodDay}, {L"weeks", kPeriodWeek}, {L"months", kPeriodMonth}};
+
+// While the lists are downloaded: once a second, the time cap.
+constexpr UINT_PTR kListTimer = 1;
+constexpr UINT kListTimerMs = 1000;
 
 // Each sentence about a running browser that held a database, a paragraph of its
 // own.
@@ -67,7 +72,25 @@ BOOL CIntro::OnInitDialog() {
   FillScheduleLists();
   SetChecked(IDC_AUTOSTART, IsAutostartEnabled() != FALSE);
   UpdateScheduleText();
+  StartListDownload();
   return TRUE;
+}
+
+void CIntro::StartListDownload() {
+  if (m_listDownload.running()) {
+    m_bListsAgain = true;
+    return;
+  }
+  if (m_listDownload.Start(GetTrackerListSources(), hwnd())) SetTimer(hwnd(), kListTimer, kListTimerMs, nullptr);
+}
+
+void CIntro::OnListDownload(WPARAM replaced) {
+  if (!m_listDownload.running()) KillTimer(hwnd(), kListTimer);
+  if (replaced > 0) UpdateSummary();
+  if (m_bListsAgain) {
+    m_bListsAgain = false;
+    StartListDownload();
+  }
 }
 
 void CIntro::SetPicture() {
@@ -104,7 +127,8 @@ void CIntro::FillScheduleLists() {
 }
 
 void CIntro::UpdateSummary() {
-  CCookieFilter filter(CtrackscrubApp::GetFilter());
+  const RunFilter run = BuildSettingsFilter();
+  const CCookieFilter& filter = run.filter;
   CScanLists lists;
   RunScanSequence(filter, &lists, CtrackscrubApp::IsBrowserEnabled);
   ShowSummary(lists);
@@ -147,7 +171,8 @@ BOOL CIntro::ConfirmCleanWhileRunning(const wchar_t* display_name) {
 }
 
 void CIntro::CleanNow() {
-  CCookieFilter filter(CtrackscrubApp::GetFilter());
+  const RunFilter run = BuildSettingsFilter();
+  const CCookieFilter& filter = run.filter;
   const auto may_clean = [this](Browser browser) {
     const BrowserProcessNames* process = ui::FindBrowserProcess(browser);
     if (process == nullptr) return true;
@@ -197,6 +222,7 @@ bool CIntro::OnCommand(int id, int code, HWND control) {
         CConfigDlg options(hwnd());
         options.DoModal();
       }
+      StartListDownload();
       UpdateSummary();
       return true;
     case IDC_AUTOSTART:
@@ -225,6 +251,18 @@ std::optional<LRESULT> CIntro::OnMessage(UINT message, WPARAM wparam, LPARAM lpa
   if (message == WM_VERSIONCHECK) {
     OnVersionCheck(wparam, lparam);
     return 0;
+  }
+  if (message == kWmListDownload) {
+    OnListDownload(wparam);
+    return 0;
+  }
+  if (message == WM_TIMER && wparam == kListTimer) {
+    m_listDownload.Poll();
+    return 0;
+  }
+  if (message == WM_DESTROY) {
+    KillTimer(hwnd(), kListTimer);
+    m_listDownload.Stop();
   }
   // The check reports to this window only: it ends with it. A result that arrived
   // too late to be shown would be flushed from the queue with the window, its

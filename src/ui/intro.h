@@ -12,6 +12,7 @@
 #include "scan/scanner.h"
 #include "ui/dialog.h"
 #include "ui/static_hyperlink.h"
+#include "update/list_download.h"
 #include "update/version_check.h"
 #include "update/version_reply.h"
 
@@ -44,6 +45,9 @@ class CIntro : public ui::Dialog {
   void SetRunningTest(RunningTest test) { running_test_ = std::move(test); }
 
   const ui::CStaticHyperlink& update_link() const { return m_link; }
+  // The download of the tracker lists at their addresses, started with the window
+  // and after the options dialog; the summary follows when a copy changes.
+  const CListDownload& list_download() const { return m_listDownload; }
   // The check this window started, or null.
   const CVersionCheck* version_check() const { return m_pVersionCheck.get(); }
   // The update server the version check asks (host[:port] and path); the
@@ -65,11 +69,17 @@ class CIntro : public ui::Dialog {
   void FillScheduleLists();
   void OnScheduleChanged(int list_id, const wchar_t* value_name);
   void OnVersionCheck(WPARAM wparam, LPARAM lparam);
+  // Starts a round of the lists' download, or another once the running one ends.
+  void StartListDownload();
+  void OnListDownload(WPARAM replaced);
 
   ui::CStaticHyperlink m_link;
   ui::Icon m_picture;
   // Stopped (and its worker waited for) before the window goes.
   std::unique_ptr<CVersionCheck> m_pVersionCheck;
+  // Stopped before the window goes; a timer holds it to its time cap meanwhile.
+  CListDownload m_listDownload;
+  bool m_bListsAgain = false;
   std::string m_updateHost = kUpdateHost;
   std::string m_updatePath = kUpdatePath;
   RunningTest running_test_;

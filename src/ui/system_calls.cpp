@@ -1,5 +1,7 @@
 #include "ui/system_calls.h"
 
+#include <commdlg.h>
+
 #include <cstdarg>
 #include <cwchar>
 #include <cwctype>
@@ -18,6 +20,19 @@ SystemCalls DefaultSystemCalls() {
   };
   calls.shell_open = [](const wchar_t* verb, const std::wstring& file) {
     ShellExecuteW(nullptr, verb, file.c_str(), L"", L"", SW_SHOWNORMAL);
+  };
+  calls.open_file = [](HWND owner, const wchar_t* filter, std::wstring* path) {
+    std::vector<wchar_t> name(32768, L'\0');
+    OPENFILENAMEW dialog = {};
+    dialog.lStructSize = sizeof dialog;
+    dialog.hwndOwner = owner;
+    dialog.lpstrFilter = filter;
+    dialog.lpstrFile = name.data();
+    dialog.nMaxFile = static_cast<DWORD>(name.size());
+    dialog.Flags = OFN_FILEMUSTEXIST | OFN_PATHMUSTEXIST | OFN_HIDEREADONLY | OFN_DONTADDTORECENT;
+    if (!GetOpenFileNameW(&dialog)) return false;
+    *path = name.data();
+    return true;
   };
   return calls;
 }

@@ -1,5 +1,5 @@
 // The few shell calls whose effects reach beyond the program's own windows: message
-// boxes, the notification-area icon and opening a file or address. Every window goes
+// boxes, the notification-area icon, opening a file or address and choosing a file. Every window goes
 // through these functions, so that a test can answer a message box or watch the
 // notification icon without a person or a taskbar.
 #pragma once
@@ -22,6 +22,9 @@ struct SystemCalls {
   // ShellExecuteW with no owner, empty parameters and directory, SW_SHOWNORMAL;
   // `verb` may be null (the default verb).
   std::function<void(const wchar_t* verb, const std::wstring& file)> shell_open;
+  // GetOpenFileNameW for one existing file, with `filter` as its lpstrFilter; false
+  // when the user chose none.
+  std::function<bool(HWND owner, const wchar_t* filter, std::wstring* path)> open_file;
 };
 
 // The calls in force; tests replace members and restore them with

@@ -5,9 +5,9 @@
 
 #include <windows.h>
 
-#include <memory>
 #include <string>
 
+#include "update/internet_worker.h"
 #include "update/version_reply.h"
 
 class CVersionCheck {
@@ -21,30 +21,19 @@ class CVersionCheck {
   // Builds the request address and starts the worker. Called once.
   void Start(const char* host, const char* path, const char* product, const char* version,
              HWND target);
-  // Ends a running check: closes the worker's Internet handles so that a blocked
-  // call returns, then waits for the worker, but not for ever: where closing a
-  // handle does not cut a blocked read short, the worker is let go after
-  // kStopWaitMs and finishes on its own, touching nothing that belongs to this
-  // object or to the window.
-  void Stop();
+  // Ends a running check (CInternetWorker::Stop); a worker let go touches nothing
+  // that belongs to this object or to the window.
+  void Stop() { worker_.Stop(); }
 
   // The request address of the started check.
-  std::string url() const;
+  const std::string& url() const { return url_; }
 
   // The fourth number of a version text ("3.1.4.59" gives 59); 0 without four.
   static uint32_t ParseBuild(const char* version) { return ::ParseBuild(version); }
 
-  static constexpr DWORD kStopWaitMs = 1500;
-
-  // The state the worker shares with its owner.
-  struct Shared;
+  static constexpr DWORD kStopWaitMs = CInternetWorker::kStopWaitMs;
 
  private:
-  // The worker's body: asks the server once and posts the one result. It holds its
-  // own reference to the shared state, so it outlives a Stop that stopped waiting.
-  static void Run(const std::shared_ptr<Shared>& shared);
-  static unsigned __stdcall ThreadRoutine(void* argument);
-
-  std::shared_ptr<Shared> shared_;
-  HANDLE thread_ = nullptr;
+  std::string url_;
+  CInternetWorker worker_;
 };

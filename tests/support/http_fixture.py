@@ -8,6 +8,9 @@ listens. Replies by the first path component:
   /update/...  a newer build (the next build number) with an address
   /same/...    the current build
   /stall/...   headers and a few bytes, then nothing for a long time
+  /lists/<name>  a tracker list with an ETag and a Last-Modified, 304 when the
+               request names its ETag: "hosts" (two domains), "empty" (none);
+               "huge" announces more than 64 MiB
   anything else: 404"""
 import http.server
 import os
@@ -24,6 +27,10 @@ REPLIES = {
               % ".".join(NEWER).encode(),
     "same": b"ZR4K-VERSIONRESPONSE\n%s\nhttp://download.trackscrub.example/setup.exe\n"
             % ".".join(CURRENT).encode(),
+}
+LISTS = {
+    "hosts": (b"# two trackers\n0.0.0.0 a.example\n0.0.0.0 b.example\n", '"hosts-1"'),
+    "empty": (b"# no domain here\n", '"empty-1"'),
 }
 
 
@@ -43,9 +50,35 @@ class Handler(http.server.BaseHTTPRequestHandler):
             self.wfile.flush()
             time.sleep(60)
             return
+        if first == "lists":
+            self.send_list(self.path.lstrip("/").split("/", 1)[-1])
+            return
         body = REPLIES.get(first)
         self.send_response(200 if body else 404)
         body = body or b"not here"
+        self.send_header("Content-Length", str(len(body)))
+        self.end_headers()
+        self.wfile.write(body)
+
+    def send_list(self, name):
+        if name == "huge":
+            self.send_response(200)
+            self.send_header("Content-Length", str(64 * 2**20 + 1))
+            self.send_header("Connection", "close")
+            self.end_headers()
+            return
+        if name not in LISTS:
+            self.send_error(404)
+            return
+        body, etag = LISTS[name]
+        if self.headers.get("If-None-Match") == etag:
+            self.send_response(304)
+            self.send_header("ETag", etag)
+            self.end_headers()
+            return
+        self.send_response(200)
+        self.send_header("ETag", etag)
+        self.send_header("Last-Modified", "Mon, 01 Jan 2024 00:00:00 GMT")
         self.send_header("Content-Length", str(len(body)))
         self.end_headers()
         self.wfile.write(body)
