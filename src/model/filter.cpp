@@ -101,7 +101,7 @@ std::wstring_view Normalize(std::basic_string_view<CharT> site,
 void CCookieFilter::IndexPatterns() {
   size_t suffixes = 0;
   for (const std::wstring& pattern : m_arrPatterns) suffixes += IsSuffixPattern(pattern) ? 1 : 0;
-  m_suffixSlots = hash_slots::Make(suffixes);
+  if (suffixes != 0) m_suffixSlots = hash_slots::Make(suffixes);
   const auto key_of = [this](uint32_t entry) {
     return std::wstring_view(m_arrPatterns[entry]).substr(1);
   };

@@ -47,6 +47,7 @@ class CCookieFilter {
   struct Rule {
     int list = -1;
     size_t index = 0;
+    bool operator==(const Rule&) const = default;
   };
 
   // The rule that makes a site evil, or none. The site is cut before its first "/"
