@@ -190,12 +190,14 @@ TEST(FilterIndex, AgreesWithTheFirstMatchingPatternOnRandomSitesAndPatterns) {
     std::wstring text;
     for (size_t n = random() % 12; n > 0; --n) {
       std::wstring& pattern = patterns.emplace_back(name(L"*.", 3, L""));
-      const size_t at = 1 + random() % (pattern.size() - 1);
-      switch (random() % 6) {
-        case 0: pattern[at] = L'?'; break;
-        case 1: pattern.insert(at, pick({L"*", L"+", L"*?"})); break;
-        case 2: pattern += pick({L".+", L"*", L"*z"}); break;
-        case 3: pattern.erase(0, 1); break;  // an exact site
+      for (size_t edits = 1 + random() % 2; edits > 0; --edits) {
+        const size_t at = 1 + random() % (pattern.size() - 1);
+        switch (random() % 6) {
+          case 0: pattern[at] = L'?'; break;
+          case 1: pattern.insert(at, pick({L"*", L"+", L"*?"})); break;
+          case 2: pattern += pick({L".+", L"*", L"*z"}); break;
+          case 3: pattern.erase(0, 1); break;  // an exact site
+        }
       }
       text += pattern + L"\n";
     }
@@ -219,7 +221,7 @@ TEST(FilterIndex, AgreesWithTheFirstMatchingPatternOnRandomSitesAndPatterns) {
 
 TEST(FilterIndex, ListsAndTheKeepListDecideByDomainAndNameTheRule) {
   std::vector<CTrackerList> lists;
-  lists.emplace_back(L"A", "tracker.example\nshared.example\n");
+  lists.emplace_back(L"A", "tracker.example\nshared.example\nsub.tracker.example\n");
   lists.emplace_back(L"B", "Shared.example\nother.example\nb-only.example\n");
   const CCookieFilter filter(L"*.pat.example\n*.other.example\n", std::move(lists),
                              CTrackerList(L"keep", "kept.tracker.example\nsafe.pat.example\n"));
@@ -230,6 +232,7 @@ TEST(FilterIndex, ListsAndTheKeepListDecideByDomainAndNameTheRule) {
       {L"other.example", L"*.other.example"},      {L"x.b-only.example", L"B: b-only.example"},
       {L"x.pat.example", L"*.pat.example"},        {L"in.kept.tracker.example", L""},
       {L"safe.pat.example", L""},                  {L"\u0174racker.example", L""},
+      {L"x.sub.tracker.example", L"A: sub.tracker.example"},
   };
   for (const auto& [site, rule] : cases) {
     CIECookie item = Item(site);

@@ -76,8 +76,12 @@ std::string_view CTrackerList::domain(size_t index) const {
 }
 
 std::optional<size_t> CTrackerList::Find(std::string_view lower) const {
+  return Find(lower, hash_slots::Hash(lower));
+}
+
+std::optional<size_t> CTrackerList::Find(std::string_view lower, uint64_t hash) const {
   const uint32_t found =
-      hash_slots::Find(m_slots, lower, [this](uint32_t entry) { return domain(entry); });
+      hash_slots::Find(m_slots, hash, lower, [this](uint32_t entry) { return domain(entry); });
   if (found == 0) return std::nullopt;
   return found - 1;
 }

@@ -49,6 +49,8 @@ class CTrackerList {
   // The index of the domain `lower` (lower case, as domain() gives it), if the list
   // holds it.
   std::optional<size_t> Find(std::string_view lower) const;
+  // The same, given the domain's hash_slots::Hash.
+  std::optional<size_t> Find(std::string_view lower, uint64_t hash) const;
   // Entries skipped for `reason`: lines, or the names of a hosts file line one by one.
   size_t skipped(Skip reason) const { return m_skipped[static_cast<size_t>(reason)]; }
 
