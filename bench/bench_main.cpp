@@ -1,17 +1,25 @@
 // ts-bench: times one store (or the whole sequence, or a floor) on a profile.
 //
-//   ts-bench --profile DIR --store NAME --mode scan|clean [--repeat N]
+//   ts-bench --profile DIR --store NAME --mode scan|clean [--tracker-list FILE] [--repeat N]
 //   ts-bench --profile DIR --floor read|select [--database FILE] [--repeat N]
 //   ts-bench --profile DIR --floor delete --database FILE
+//   ts-bench --read-list FILE [--repeat N]
 //   ts-bench --list
 //
-// Prints one JSON object: the seconds of each run, the items found (scan) or
+// Prints one JSON object: the seconds of each run (wall clock, and processor time
+// in cpu_seconds), the items found (scan) or
 // removed (clean), and the process's peak resident memory in KiB. A clean changes
 // the profile, so the runner gives every clean run a fresh copy; the delete floor
-// changes its database, so it runs once on a fresh copy too.
+// changes its database, so it runs once on a fresh copy too. The filter is the
+// default patterns, with the tracker lists given read before the clock starts.
+// --read-list times reading and indexing one tracker list (count: its domains) and
+// also reports the lines it skipped and how much this program's own peak memory
+// grew while it was read (added_kib).
 #include <sys/resource.h>
+#include <time.h>
 
 #include <chrono>
+#include <cstdlib>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
@@ -28,6 +36,7 @@
 #include "app/settings.h"
 #include "model/cookie.h"
 #include "model/filter.h"
+#include "model/tracker_list.h"
 #include "scan/scanner.h"
 #include "platform/platform.h"
 
@@ -60,6 +69,57 @@ const std::map<std::string, std::function<int(const CCookieFilter&, bool)>>& Sto
     return map;
   }();
   return stores;
+}
+
+long PeakKib() {
+  struct rusage usage {};
+  getrusage(RUSAGE_SELF, &usage);
+  return usage.ru_maxrss;
+}
+
+// The peak resident memory of this program alone (VmHWM): unlike ru_maxrss, which
+// keeps the peak of the process that started it across exec, it starts afresh.
+long HighWaterKib() {
+  std::ifstream status("/proc/self/status");
+  for (std::string line; std::getline(status, line);) {
+    if (line.rfind("VmHWM:", 0) == 0) return std::stol(line.substr(6));
+  }
+  return 0;
+}
+
+// The processor time this process has used, in seconds (user and system).
+double CpuSeconds() {
+  timespec now{};
+  clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &now);
+  return static_cast<double>(now.tv_sec) + static_cast<double>(now.tv_nsec) / 1e9;
+}
+
+// Runs `run` `repeat` times; puts into *result the seconds of each run (and the
+// processor seconds it used: on a busy machine, the time without the waits for a
+// processor), the count of the last and the peak memory.
+void Time(const std::function<int()>& run, int repeat, nlohmann::ordered_json* result) {
+  std::vector<double> seconds, cpu_seconds;
+  int count = 0;
+  for (int i = 0; i < repeat; ++i) {
+    const auto start = std::chrono::steady_clock::now();
+    const double cpu_start = CpuSeconds();
+    count = run();
+    cpu_seconds.push_back(CpuSeconds() - cpu_start);
+    seconds.push_back(std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count());
+  }
+  (*result)["count"] = count;
+  (*result)["seconds"] = seconds;
+  (*result)["cpu_seconds"] = cpu_seconds;
+  (*result)["peak_kib"] = PeakKib();
+}
+
+// Reads the tracker list `path` into *list; false (and a message) when it gives none.
+bool ReadList(const std::string& path, CTrackerList* list) {
+  const std::wstring wide = platform::WideFromUtf8(path);
+  const ListFileError error = LoadTrackerList(wide, wide, list);
+  if (error == ListFileError::kNone) return true;
+  std::cerr << path << " " << platform::Utf8FromWide(ListFileErrorText(error)) << "\n";
+  return false;
 }
 
 // Reads every byte of every file below the profile once.
@@ -177,10 +237,36 @@ int main(int argc, char** argv) {
       "database", "the one database of the select or delete floor",
       cxxopts::value<std::string>())(
       "repeat", "runs", cxxopts::value<int>()->default_value("1"))(
+      "tracker-list", "a tracker list the filter holds (repeatable)",
+      cxxopts::value<std::vector<std::string>>())(
+      "read-list", "time reading and indexing this tracker list", cxxopts::value<std::string>())(
       "list", "print the store names, one per line");
   const auto parsed = options.parse(argc, argv);
   if (parsed.count("list") != 0) {
     for (const auto& store : Stores()) std::cout << store.first << "\n";
+    return 0;
+  }
+  nlohmann::ordered_json result;
+  const int repeat = parsed["repeat"].as<int>();
+  if (parsed.count("read-list") != 0) {
+    const std::string path = parsed["read-list"].as<std::string>();
+    result["list"] = path;
+    const long before = HighWaterKib();
+    size_t skipped = 0;
+    Time(
+        [&path, &skipped] {
+          CTrackerList list;
+          if (!ReadList(path, &list)) std::exit(1);
+          skipped = 0;
+          for (size_t r = 0; r < CTrackerList::kSkipReasons; ++r) {
+            skipped += list.skipped(static_cast<CTrackerList::Skip>(r));
+          }
+          return static_cast<int>(list.size());
+        },
+        repeat, &result);
+    result["skipped"] = skipped;
+    result["added_kib"] = HighWaterKib() - before;
+    std::cout << result.dump() << "\n";
     return 0;
   }
   if (parsed.count("profile") == 0) {
@@ -189,9 +275,15 @@ int main(int argc, char** argv) {
   }
   const std::string profile = parsed["profile"].as<std::string>();
   platform::SetProfileRoot(platform::WideFromUtf8(profile));
+  std::vector<CTrackerList> lists;
+  if (parsed.count("tracker-list") != 0) {
+    for (const std::string& path : parsed["tracker-list"].as<std::vector<std::string>>()) {
+      if (!ReadList(path, &lists.emplace_back())) return 1;
+    }
+  }
+  const CCookieFilter filter(CtrackscrubApp::GetFilter(), std::move(lists), CTrackerList());
 
   std::function<int()> run;
-  nlohmann::ordered_json result;
   if (parsed.count("floor") != 0) {
     const std::string floor = parsed["floor"].as<std::string>();
     result["floor"] = floor;
@@ -204,7 +296,6 @@ int main(int argc, char** argv) {
     } else if (floor == "select") {
       run = [database] { return CountRows(database, {kFamilySelect}); };
     } else if (floor == "delete" && !database.empty()) {
-      const CCookieFilter filter(CtrackscrubApp::GetFilter());
       run = [database, rowids = EvilRowids(database, filter)] {
         return DeleteFloor(database, rowids);
       };
@@ -222,20 +313,9 @@ int main(int argc, char** argv) {
     const bool clean = parsed["mode"].as<std::string>() == "clean";
     result["store"] = store;
     result["mode"] = clean ? "clean" : "scan";
-    run = [entry, clean] { return entry->second(CCookieFilter(CtrackscrubApp::GetFilter()), clean); };
+    run = [entry, clean, &filter] { return entry->second(filter, clean); };
   }
-  std::vector<double> seconds;
-  int count = 0;
-  for (int i = 0; i < parsed["repeat"].as<int>(); ++i) {
-    const auto start = std::chrono::steady_clock::now();
-    count = run();
-    seconds.push_back(std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count());
-  }
-  struct rusage usage {};
-  getrusage(RUSAGE_SELF, &usage);
-  result["count"] = count;
-  result["seconds"] = seconds;
-  result["peak_kib"] = usage.ru_maxrss;
+  Time(run, repeat, &result);
   std::cout << result.dump() << "\n";
   return 0;
 }

@@ -3,13 +3,18 @@
 
 usage: generate.py small|large OUT_DIR
        generate.py growth CASE N OUT_DIR
+       generate.py list hosts|domains|blocker N OUT_FILE
 
 Every store gets files in the browsers' own formats and schemas, with a fixed
 random seed and a realistic mix: about one item in four belongs to an advertising
 or tracking site of the built-in filter list, the rest to ordinary sites.
 
 A growth profile holds only what one growth case works on, N times over (see
-GROWTH)."""
+GROWTH).
+
+A tracker list holds N made-up domains (pronounceable names under common top-level
+domains, some with a host below them, none a site of the profiles) in one of the
+forms people keep (see LIST_FORMS), among comments and lines a reader skips."""
 import os
 import random
 import shutil
@@ -286,7 +291,73 @@ GROWTH = {
 }
 
 
+SYLLABLES = [c + v for c in "bcdfgklmnprstvz" for v in "aeiou"]
+WORDS = ["ads", "adserver", "analytics", "beacon", "cdn", "click", "collect", "count", "data",
+         "metrics", "pixel", "sync", "stat", "tag", "track", "visit"]
+TLDS = ["com"] * 6 + ["net"] * 3 + ["io", "de", "fr", "pl", "co.uk", "com.br", "info", "biz"]
+
+
+def tracker_domains(rng, n):
+    """N distinct made-up domains, a third of them with a host below the domain."""
+    taken = set(EVIL) | set(GOOD)
+    domains = []
+    while len(domains) < n:
+        name = "".join(rng.choice(SYLLABLES) for _ in range(rng.randint(2, 4)))
+        if rng.random() < 0.4:
+            name += "-" + rng.choice(WORDS)
+        domain = f"{name}.{rng.choice(TLDS)}"
+        if rng.random() < 0.33:
+            domain = f"{rng.choice(WORDS)}{rng.randint(1, 9) if rng.random() < 0.3 else ''}.{domain}"
+        if domain not in taken:
+            taken.add(domain)
+            domains.append(domain)
+    return domains
+
+
+def list_hosts(rng, domains):
+    head = ["# Made-up hosts file for the benchmarks", "127.0.0.1 localhost", "::1 localhost", ""]
+    body = []
+    for i, domain in enumerate(domains):
+        if i % 1000 == 0:
+            body.append(f"# section {i // 1000}")
+        body.append(f"{rng.choice(['0.0.0.0', '0.0.0.0', '127.0.0.1'])} {domain}")
+    return head + body
+
+
+def list_domains(rng, domains):
+    return ["# Made-up domain list for the benchmarks", ""] + domains
+
+
+def list_blocker(rng, domains):
+    lines = ["[Adblock Plus 2.0]", "! Title: made-up list for the benchmarks", "!"]
+    for domain in domains:
+        lines.append(f"||{domain}^" + ("$third-party" if rng.random() < 0.2 else ""))
+        roll = rng.random()
+        if roll < 0.05:
+            lines.append(f"{domain}##.{rng.choice(WORDS)}-banner")
+        elif roll < 0.08:
+            lines.append(f"||{domain}^$script")
+        elif roll < 0.10:
+            lines.append(f"/{rng.choice(WORDS)}/*")
+    return lines
+
+
+# form: writer of its lines from the domains.
+LIST_FORMS = {"hosts": list_hosts, "domains": list_domains, "blocker": list_blocker}
+
+
+def write_list(form, n, out):
+    rng = random.Random(20261211)
+    lines = LIST_FORMS[form](rng, tracker_domains(rng, n))
+    os.makedirs(os.path.dirname(os.path.abspath(out)), exist_ok=True)
+    with open(out, "w", newline="") as f:
+        f.write("\n".join(lines) + "\n")
+
+
 def main():
+    if sys.argv[1] == "list":
+        write_list(sys.argv[2], int(sys.argv[3]), sys.argv[4])
+        return
     if sys.argv[1] == "growth":
         case, n, out = sys.argv[2], int(sys.argv[3]), sys.argv[4]
         shutil.rmtree(out, ignore_errors=True)

@@ -2,7 +2,9 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <optional>
 #include <random>
+#include <tuple>
 #include <utility>
 #include <vector>
 
@@ -171,4 +173,79 @@ TEST(FilterIsEvil, DefaultListCatchesTrackersAndSparesOthers) {
   EXPECT_TRUE(Evil(filter, L"www.yahoo.com/"));
   EXPECT_FALSE(Evil(filter, L"www.wikipedia.org/"));
   EXPECT_FALSE(Evil(filter, L"mybank.example/"));
+}
+
+TEST(FilterIndex, AgreesWithTheFirstMatchingPatternOnRandomSitesAndPatterns) {
+  std::mt19937 random(20261209);
+  const auto pick = [&random](std::initializer_list<const wchar_t*> from) {
+    return from.begin()[random() % from.size()];
+  };
+  // Few labels, so that patterns and sites meet often and patterns repeat.
+  const auto name = [&](std::wstring* text, size_t most) {
+    *text += pick({L"a", L"z", L"A", L"Z", L"\u00E9", L"\u0161"});
+    for (size_t n = random() % most; n > 0; --n) *text += pick({L".a", L".z", L".Z"});
+  };
+  // Sites drawn from a pool made once, each with its reading as the filter takes it
+  // (cut at "/", with a leading period) and as bytes (each character's low byte).
+  std::vector<std::tuple<std::wstring, std::wstring, std::string>> sites(4000);
+  for (auto& [site, normal, bytes] : sites) {
+    site = pick({L"", L".", L"", L"", L"/"});
+    name(&site, 4);
+    site += pick({L"", L"", L"/p", L"./x"});
+    normal = site.substr(0, site.find(L'/'));
+    if (!normal.empty() && normal[0] != L'.') normal.insert(0, L".");
+    bytes.assign(site.begin(), site.end());
+  }
+  for (int round = 0; round < 1000; ++round) {
+    std::vector<std::wstring> patterns;
+    std::wstring text;
+    for (size_t n = random() % 12; n > 0; --n) {
+      std::wstring& pattern = patterns.emplace_back(L"*.");
+      name(&pattern, 3);
+      for (size_t edits = 1 + random() % 2; edits > 0; --edits) {
+        const size_t at = 1 + random() % (pattern.size() - 1);
+        switch (random() % 6) {
+          case 0: pattern[at] = L'?'; break;
+          case 1: pattern.insert(at, pick({L"*", L"+", L"*?"})); break;
+          case 2: pattern += pick({L".+", L"*", L"*z"}); break;
+          case 3: pattern.erase(0, 1); break;  // an exact site
+        }
+      }
+      text += pattern + L"\n";
+    }
+    const CCookieFilter filter(text);
+    for (int i = 0; i < 100; ++i) {
+      const auto& [site, normal, bytes] = sites[random() % sites.size()];
+      std::optional<CCookieFilter::Rule> plain;  // the first pattern that matches
+      for (size_t p = 0; p < patterns.size() && !plain && !normal.empty(); ++p) {
+        if (CCookieFilter::Match(normal, patterns[p])) plain = CCookieFilter::Rule{-1, p};
+      }
+      const auto rule = filter.Find(std::wstring_view(site));
+      ASSERT_EQ(rule, plain) << site << " in\n" << text;
+      if (site.find(L'\u0161') != std::wstring::npos) continue;  // not a byte
+      ASSERT_EQ(filter.Find(std::string_view(bytes)), rule) << site;
+    }
+  }
+}
+
+TEST(FilterIndex, ListsAndTheKeepListDecideByDomainAndNameTheRule) {
+  std::vector<CTrackerList> lists;
+  lists.emplace_back(L"A", "tracker.example\nshared.example\nsub.tracker.example\n");
+  lists.emplace_back(L"B", "Shared.example\nother.example\nb-only.example\n");
+  const CCookieFilter filter(L"*.pat.example\n*.other.example\n", std::move(lists),
+                             CTrackerList(L"keep", "kept.tracker.example\nsafe.pat.example\n"));
+  const std::pair<const wchar_t*, const wchar_t*> cases[] = {  // site, rule (none: not evil)
+      {L"tracker.example", L"A: tracker.example"}, {L"a.tracker.example/p", L"A: tracker.example"},
+      {L"TRACKER.Example", L"A: tracker.example"}, {L"nottracker.example", L""},
+      {L"tracker.example.x", L""},                 {L".SHARED.example", L"A: shared.example"},
+      {L"other.example", L"*.other.example"},      {L"x.b-only.example", L"B: b-only.example"},
+      {L"x.pat.example", L"*.pat.example"},        {L"in.kept.tracker.example", L""},
+      {L"safe.pat.example", L""},                  {L"\u0174racker.example", L""},
+      {L"x.sub.tracker.example", L"A: sub.tracker.example"},
+  };
+  for (const auto& [site, rule] : cases) {
+    CIECookie item = Item(site);
+    EXPECT_EQ(filter.IsEvil(item), *rule != L'\0') << site;
+    EXPECT_EQ(item.m_strRule, rule) << site;
+  }
 }

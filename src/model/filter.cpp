@@ -1,7 +1,9 @@
 #include "model/filter.h"
 
+#include <algorithm>
 #include <array>
 #include <cstddef>
+#include <type_traits>
 #include <utility>
 
 #include "model/hash_slots.h"
@@ -66,10 +68,27 @@ CCookieFilter::CCookieFilter(const std::wstring& filter_text, std::vector<CTrack
 
 namespace {
 
-// A pattern "*.<literal>": one leading star, then a period and no other wildcard.
-bool IsSuffixPattern(const std::wstring& pattern) {
-  return pattern.size() >= 2 && pattern[0] == L'*' && pattern[1] == L'.' &&
-         pattern.find_first_of(L"*?+", 1) == std::wstring::npos;
+// The patterns found by index, and the part of each that is its key.
+enum class Indexed {
+  kNo,
+  kSuffix,  // "*.<literal>": it matches a site that ends in ".<literal>"; key ".<literal>"
+  kLabel,   // "*.<literal>.+": it matches a site whose text up to its last period ends in
+            // ".<literal>." (the "+" takes the last label, which holds no period); key
+            // ".<literal>."
+};
+
+Indexed IndexedAs(const std::wstring& pattern) {
+  if (pattern.size() < 2 || pattern[0] != L'*' || pattern[1] != L'.') return Indexed::kNo;
+  const size_t wildcard = pattern.find_first_of(L"*?+", 1);
+  if (wildcard == std::wstring::npos) return Indexed::kSuffix;
+  if (pattern.size() >= 4 && wildcard == pattern.size() - 1 && pattern.ends_with(L".+")) {
+    return Indexed::kLabel;
+  }
+  return Indexed::kNo;
+}
+
+std::wstring_view IndexKey(const std::wstring& pattern) {
+  return std::wstring_view(pattern).substr(1, pattern.size() - (pattern.back() == L'+' ? 2 : 1));
 }
 
 // A site of this length or less is decided without allocating.
@@ -99,17 +118,21 @@ std::wstring_view Normalize(std::basic_string_view<CharT> site,
 }  // namespace
 
 void CCookieFilter::IndexPatterns() {
-  size_t suffixes = 0;
-  for (const std::wstring& pattern : m_arrPatterns) suffixes += IsSuffixPattern(pattern) ? 1 : 0;
-  m_suffixSlots = hash_slots::Make(suffixes);
-  const auto key_of = [this](uint32_t entry) {
-    return std::wstring_view(m_arrPatterns[entry]).substr(1);
-  };
+  size_t suffixes = 0, labels = 0;
+  for (const std::wstring& pattern : m_arrPatterns) {
+    const Indexed indexed = IndexedAs(pattern);
+    suffixes += indexed == Indexed::kSuffix ? 1 : 0;
+    labels += indexed == Indexed::kLabel ? 1 : 0;
+  }
+  if (suffixes != 0) m_suffixSlots = hash_slots::Make(suffixes);
+  if (labels != 0) m_labelSlots = hash_slots::Make(labels);
+  const auto key_of = [this](uint32_t entry) { return IndexKey(m_arrPatterns[entry]); };
   for (uint32_t index = 0; index < m_arrPatterns.size(); ++index) {
-    if (IsSuffixPattern(m_arrPatterns[index])) {
-      hash_slots::Insert(m_suffixSlots, index, key_of);  // a repeated literal keeps the first
-    } else {
-      m_arrScanned.push_back(index);
+    // A repeated key keeps its first pattern.
+    switch (IndexedAs(m_arrPatterns[index])) {
+      case Indexed::kSuffix: hash_slots::Insert(m_suffixSlots, index, key_of); break;
+      case Indexed::kLabel: hash_slots::Insert(m_labelSlots, index, key_of); break;
+      case Indexed::kNo: m_arrScanned.push_back(index); break;
     }
   }
 }
@@ -125,33 +148,50 @@ std::optional<CCookieFilter::Rule> CCookieFilter::FindNormalized(std::wstring_vi
     lower_spill.resize(site.size());
     lower = lower_spill.data();
   }
-  if (lists) {
-    for (size_t i = 0; i < site.size(); ++i) {
-      const wchar_t c = site[i];
+  const auto key_of = [this](uint32_t entry) { return IndexKey(m_arrPatterns[entry]); };
+  const auto indexed = [&key_of](const std::vector<uint32_t>& slots, uint64_t hash,
+                                 std::wstring_view key) {
+    const uint32_t found = hash_slots::Find(slots, hash, key, key_of);
+    return found == 0 ? UINT32_MAX : found - 1;
+  };
+
+  // One walk from the end of the site to its start hashes every suffix on the way:
+  // from each period on for the patterns "*.<literal>", from each period to the
+  // last one for the patterns "*.<literal>.+", and after each period, in lower
+  // case, for the lists. The site starts with a period.
+  const size_t last = site.rfind(L'.');
+  uint64_t suffix = 0, up_to_last = 0, lower_suffix = 0;
+  uint32_t best = UINT32_MAX;  // the least index of an indexed pattern that matches
+  size_t list = m_arrLists.size(), entry = 0;  // the first list that holds a domain above
+  for (size_t i = site.size(); i-- > 0;) {
+    const wchar_t c = site[i];
+    if (lists) {
+      if (c == L'.' && i < last) {  // a domain has two labels at least
+        // The domains from the top down: the last one found is the longest.
+        const std::string_view domain(lower + i + 1, site.size() - i - 1);
+        const uint64_t hash = hash_slots::Finish(lower_suffix);
+        if (!m_keep.empty() && m_keep.Find(domain, hash)) return std::nullopt;
+        for (size_t l = 0; l < m_arrLists.size() && l <= list; ++l) {
+          if (const auto found = m_arrLists[l].Find(domain, hash)) {
+            list = l;
+            entry = *found;
+            break;
+          }
+        }
+      }
       lower[i] = c >= L'A' && c <= L'Z' ? static_cast<char>(c | 0x20)
                  : c < 0x80            ? static_cast<char>(c)
                                        : '\x7F';
+      lower_suffix = hash_slots::Step(lower_suffix, static_cast<unsigned char>(lower[i]));
     }
-  }
-  const std::string_view lowered(lower, lists ? site.size() : 0);
-  const auto in_list = [&lowered, &site](const CTrackerList& list) -> std::optional<size_t> {
-    for (size_t dot = site.find(L'.'); dot != std::wstring_view::npos; dot = site.find(L'.', dot + 1)) {
-      if (const auto found = list.Find(lowered.substr(dot + 1))) return found;
-    }
-    return std::nullopt;
-  };
-  if (!m_keep.empty() && in_list(m_keep)) return std::nullopt;
-
-  // The first indexed pattern that matches: the least index of the literals that
-  // end the site at one of its periods.
-  uint32_t best = UINT32_MAX;
-  if (!m_suffixSlots.empty()) {
-    const auto key_of = [this](uint32_t entry) {
-      return std::wstring_view(m_arrPatterns[entry]).substr(1);
-    };
-    for (size_t dot = site.find(L'.'); dot != std::wstring_view::npos; dot = site.find(L'.', dot + 1)) {
-      const uint32_t found = hash_slots::Find(m_suffixSlots, site.substr(dot), key_of);
-      if (found != 0 && found - 1 < best) best = found - 1;
+    const auto unit = static_cast<std::make_unsigned_t<wchar_t>>(c);
+    suffix = hash_slots::Step(suffix, unit);
+    if (i <= last) up_to_last = hash_slots::Step(up_to_last, unit);
+    if (c != L'.') continue;
+    best = std::min(best, indexed(m_suffixSlots, hash_slots::Finish(suffix), site.substr(i)));
+    if (i < last) {
+      best = std::min(best, indexed(m_labelSlots, hash_slots::Finish(up_to_last),
+                                    site.substr(i, last + 1 - i)));
     }
   }
   // Only the other patterns before it can come first.
@@ -160,9 +200,7 @@ std::optional<CCookieFilter::Rule> CCookieFilter::FindNormalized(std::wstring_vi
     if (Match(site, m_arrPatterns[index])) return Rule{-1, index};
   }
   if (best != UINT32_MAX) return Rule{-1, best};
-  for (size_t list = 0; list < m_arrLists.size(); ++list) {
-    if (const auto found = in_list(m_arrLists[list])) return Rule{static_cast<int>(list), *found};
-  }
+  if (list < m_arrLists.size()) return Rule{static_cast<int>(list), entry};
   return std::nullopt;
 }
 

@@ -2,11 +2,10 @@
 // wildcard patterns or lies at or below a domain of one of the user's tracker
 // lists, and not at or below a domain of the keep list.
 //
-// Deciding a site costs the number of its labels plus the number of patterns with
-// a wildcard other than one leading "*.", whatever the number of patterns and list
-// domains: patterns of the form "*.<literal>" and list domains are looked up by the
-// site's suffixes at its label boundaries, only the other patterns are tried one by
-// one.
+// Deciding a site costs its length and a lookup per label and tracker list, plus
+// the patterns of other forms tried one by one, whatever the number of patterns and
+// list domains: patterns of the forms "*.<literal>" and "*.<literal>.+" and list
+// domains are looked up by the parts of the site that start at its periods.
 #pragma once
 
 #include <cstddef>
@@ -47,6 +46,7 @@ class CCookieFilter {
   struct Rule {
     int list = -1;
     size_t index = 0;
+    bool operator==(const Rule&) const = default;
   };
 
   // The rule that makes a site evil, or none. The site is cut before its first "/"
@@ -84,10 +84,11 @@ class CCookieFilter {
   std::vector<IgnoredLine> m_arrIgnored;
   std::vector<CTrackerList> m_arrLists;
   CTrackerList m_keep;
-  // Patterns "*.<literal>" by their literal (the period included): open addressing,
-  // a power of two of slots, each the pattern's index + 1 or 0 when free. When two
-  // patterns share a literal the first is kept.
+  // Patterns "*.<literal>" by ".<literal>", and patterns "*.<literal>.+" by
+  // ".<literal>." (hash_slots, each slot the pattern's index + 1 or 0 when free).
+  // When two patterns share a key the first is kept.
   std::vector<uint32_t> m_suffixSlots;
+  std::vector<uint32_t> m_labelSlots;
   // The other patterns' indexes, in order.
   std::vector<uint32_t> m_arrScanned;
 };

@@ -60,6 +60,7 @@ bool WholeDomainOptions(std::string_view options) {
 }  // namespace
 
 CTrackerList::CTrackerList(std::wstring name, std::string_view text) : m_strName(std::move(name)) {
+  if (text.substr(0, 3) == "\xEF\xBB\xBF") text.remove_prefix(3);  // UTF-8's byte-order mark
   while (!text.empty()) {
     const size_t end = text.find('\n');
     Read(text.substr(0, end));
@@ -75,8 +76,12 @@ std::string_view CTrackerList::domain(size_t index) const {
 }
 
 std::optional<size_t> CTrackerList::Find(std::string_view lower) const {
+  return Find(lower, hash_slots::Hash(lower));
+}
+
+std::optional<size_t> CTrackerList::Find(std::string_view lower, uint64_t hash) const {
   const uint32_t found =
-      hash_slots::Find(m_slots, lower, [this](uint32_t entry) { return domain(entry); });
+      hash_slots::Find(m_slots, hash, lower, [this](uint32_t entry) { return domain(entry); });
   if (found == 0) return std::nullopt;
   return found - 1;
 }
@@ -136,8 +141,13 @@ void CTrackerList::Read(std::string_view line) {
   if (line.empty() || line[0] == '#' || line[0] == '!' || line[0] == '[') return;
   const auto skip = [this](Skip reason) { ++m_skipped[static_cast<size_t>(reason)]; };
   if (line.substr(0, 2) == "@@") return skip(Skip::kException);
-  for (const std::string_view marker : {"##", "#@#", "#?#", "#$#"}) {
-    if (line.find(marker) != std::string_view::npos) return skip(Skip::kElementHiding);
+  // A cosmetic rule puts its marker ("##", "#@#", "#?#", "#$#", "#%#" and their
+  // kin) right after its domains; a comment's "#" follows a blank.
+  for (size_t hash = line.find('#'); hash != std::string_view::npos; hash = line.find('#', hash + 1)) {
+    if (!IsBlank(line[hash - 1]) && hash + 1 < line.size() &&
+        std::string_view("#@?$%").find(line[hash + 1]) != std::string_view::npos) {
+      return skip(Skip::kElementHiding);
+    }
   }
   if (line.substr(0, 2) == "||") {
     std::string_view rule = line.substr(2);
@@ -150,11 +160,9 @@ void CTrackerList::Read(std::string_view line) {
     }
     return Take(host);
   }
+  std::string_view rest = line.substr(0, line.find('#'));
   // Other content-blocker network rules: addresses, paths, wildcards, options.
-  if (line.find_first_of("|/^$*") != std::string_view::npos) return skip(Skip::kNarrowedRule);
-  const size_t comment = line.find('#');
-  if (comment != std::string_view::npos) line = line.substr(0, comment);
-  std::string_view rest = line;
+  if (rest.find_first_of("|/^$*") != std::string_view::npos) return skip(Skip::kNarrowedRule);
   const std::string_view first = NextWord(&rest);
   if (!IsAddress(first)) {
     // A domain alone on its line.
@@ -189,9 +197,11 @@ ListFileError LoadTrackerList(const std::wstring& path, const std::wstring& name
   }
   const bool bom16 = data.size() >= 2 && ((data[0] == '\xFF' && data[1] == '\xFE') ||
                                           (data[0] == '\xFE' && data[1] == '\xFF'));
-  // UTF-16 text of ASCII has a NUL in every other byte of its first line.
-  const bool nul_pairs = data.size() >= 4 && (data[1] == '\0' || data[0] == '\0') &&
-                         (data[3] == '\0' || data[2] == '\0');
+  // UTF-16 text of ASCII without a mark: its first two characters each a NUL byte
+  // and another, the NUL on the same side.
+  const auto nul_at = [&data](size_t i) { return data[i] == '\0'; };
+  const bool nul_pairs = data.size() >= 4 && nul_at(0) != nul_at(1) && nul_at(0) == nul_at(2) &&
+                         nul_at(1) == nul_at(3);
   if (bom16 || nul_pairs) return ListFileError::kUtf16;
   *list = CTrackerList(name, data);
   return list->empty() ? ListFileError::kNoDomains : ListFileError::kNone;

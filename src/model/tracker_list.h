@@ -7,9 +7,10 @@
 //  - a domain alone on its line;
 //  - a content-blocker network rule; only whole-domain rules count
 //    ("||tracker.example^", optionally with "$third-party" or "$3p").
-// Lines starting with "#" or "!" and blank lines are comments; "#" after a space
-// starts a comment at the end of a line. Everything else is skipped and counted
-// by reason.
+// Lines starting with "#" or "!" and blank lines are comments; any other "#" starts
+// a comment at the end of a line, unless it begins the marker of a cosmetic rule
+// ("example.com##.ad"). Everything else is skipped and counted by reason. A UTF-8
+// byte-order mark that starts the text is not part of the first line.
 #pragma once
 
 #include <array>
@@ -48,7 +49,9 @@ class CTrackerList {
   // The index of the domain `lower` (lower case, as domain() gives it), if the list
   // holds it.
   std::optional<size_t> Find(std::string_view lower) const;
-  // Lines skipped for `reason`.
+  // The same, given the domain's hash_slots::Hash.
+  std::optional<size_t> Find(std::string_view lower, uint64_t hash) const;
+  // Entries skipped for `reason`: lines, or the names of a hosts file line one by one.
   size_t skipped(Skip reason) const { return m_skipped[static_cast<size_t>(reason)]; }
 
   // The host name `text` written in lower case into *name; false when it is not a
