@@ -6,6 +6,7 @@
 #endif
 
 #include <algorithm>
+#include <cstdint>
 #include <filesystem>
 
 #include "platform/platform.h"
@@ -137,6 +138,39 @@ TEST(Files, WholeFilesLargerThanTheirLimitAndNewFilesThatExistAreRefused) {
   EXPECT_FALSE(platform::File::OpenForRead(tree.Path("d"), platform::File::Share::kDenyNone).is_open());
   EXPECT_TRUE(platform::File::CreateNew(tree.Path("g")).is_open());
   EXPECT_EQ(tree.Read("f"), "abcd");
+}
+
+TEST(Files, ReadAllTakesTheRestIntoAReusedBuffer) {
+  TempTree tree;
+  const struct {
+    const char* name;
+    std::string bytes;
+    size_t already_read;
+    size_t limit;
+    bool read;
+  } cases[] = {
+      {"empty", "", 0, 10, true},
+      {"small", "abc", 0, 10, true},
+      {"rest", "abcdef", 2, 4, true},
+      {"at the limit", "abcd", 0, 4, true},
+      {"over the limit", "abcde", 0, 4, false},
+      {"larger than a read", std::string(200000, 'x'), 0, size_t{1} << 20, true},
+      {"no limit", "z", 0, SIZE_MAX, true},
+  };
+  std::string buffer;
+  for (const auto& c : cases) {
+    tree.Write(c.name, c.bytes);
+    platform::File file =
+        platform::File::OpenForRead(tree.Path(c.name), platform::File::Share::kDenyWrite);
+    char skipped[8];
+    size_t got = 0;
+    ASSERT_TRUE(file.Read(skipped, c.already_read, &got));
+    const size_t capacity = buffer.capacity();
+    buffer = "stale";
+    EXPECT_EQ(file.ReadAll(&buffer, c.limit), c.read) << c.name;
+    EXPECT_EQ(buffer, c.read ? c.bytes.substr(c.already_read) : "") << c.name;
+    EXPECT_GE(buffer.capacity(), capacity) << c.name;
+  }
 }
 
 TEST(Names, OnlyNamesWindowsCouldHoldPass) {

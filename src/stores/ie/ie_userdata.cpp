@@ -4,8 +4,11 @@
 // entry it keeps names too, and only while each is still the file it read.
 #include <cstring>
 #include <cwctype>
+#include <functional>
+#include <map>
 #include <set>
 #include <string>
+#include <string_view>
 #include <utility>
 
 #include "platform/platform.h"
@@ -44,11 +47,23 @@ int ProcessIEUserdataFolder(const std::wstring& folder, const CCookieFilter& fil
   const char* url = nullptr;
   const char* subfolder = nullptr;
   const char* file_name = nullptr;
-  // A crafted index must not name anything outside its storage folder.
-  const auto usable = [&folder](const char* sub, const char* name) {
-    return platform::IsWindowsName(platform::WideFromAnsi(sub)) &&
-           platform::IsWindowsName(platform::WideFromAnsi(name)) &&
-           !platform::IsLinkOrReparsePoint(folder + platform::WideFromAnsi(sub));
+  // A crafted index must not name anything outside its storage folder. An index
+  // names at most 32 subfolders: each is looked at once.
+  std::map<std::string, bool, std::less<>> usable_subfolders;
+  const auto usable = [&folder, &usable_subfolders](const char* sub, const char* name) {
+    auto known = usable_subfolders.find(std::string_view(sub));
+    if (known == usable_subfolders.end()) {
+      const std::wstring wide = platform::WideFromAnsi(sub);
+      known = usable_subfolders
+                  .emplace(sub, platform::IsWindowsName(wide) &&
+                                    !platform::IsLinkOrReparsePoint(folder + wide))
+                  .first;
+    }
+    return known->second && platform::IsWindowsName(platform::WideFromAnsi(name));
+  };
+  // The filter is asked first: the files of harmless entries are never looked at.
+  const auto evil = [&filter](CIEUserdata& item, const char* entry_url) {
+    return item.SetSiteFromUrl(entry_url) && filter.IsEvil(item);
   };
   // The data files of the entries a clean keeps: one file may serve several
   // entries, and a file a kept entry names is never deleted.
@@ -56,7 +71,7 @@ int ProcessIEUserdataFolder(const std::wstring& folder, const CCookieFilter& fil
   if (clean) {
     while (index.Next(&url, &subfolder, &file_name)) {
       CIEUserdata item;
-      if (usable(subfolder, file_name) && !(item.SetSiteFromUrl(url) && filter.IsEvil(item))) {
+      if (!evil(item, url) && usable(subfolder, file_name)) {
         kept.insert(DataFileKey(subfolder, file_name));
       }
     }
@@ -65,8 +80,7 @@ int ProcessIEUserdataFolder(const std::wstring& folder, const CCookieFilter& fil
   int count = 0;
   while (index.Next(&url, &subfolder, &file_name)) {
     CIEUserdata item;
-    if (!usable(subfolder, file_name)) continue;
-    if (!item.SetSiteFromUrl(url) || !filter.IsEvil(item)) continue;
+    if (!evil(item, url) || !usable(subfolder, file_name)) continue;
     if (!clean) {
       if (!ReadUserdataFile(item, folder, subfolder, file_name)) continue;
       items.push_back(item);
