@@ -3,6 +3,10 @@
 
 #ifdef _WIN32
 #include <windows.h>
+#else
+#include <fcntl.h>
+#include <stdlib.h>
+#include <unistd.h>
 #endif
 
 #include <algorithm>
@@ -171,6 +175,52 @@ TEST(Files, ReadAllTakesTheRestIntoAReusedBuffer) {
     EXPECT_EQ(buffer, c.read ? c.bytes.substr(c.already_read) : "") << c.name;
     EXPECT_GE(buffer.capacity(), capacity) << c.name;
   }
+}
+
+TEST(Console, StandardErrorIsATerminalOnlyWhenItIsOne) {
+  TempTree tree;
+  tree.Write("err.txt", "");
+#ifdef _WIN32
+  HANDLE saved = GetStdHandle(STD_ERROR_HANDLE);
+  HANDLE file = CreateFileW(tree.Path("err.txt").c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr,
+                            OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  HANDLE read_end = nullptr, write_end = nullptr;
+  ASSERT_TRUE(CreatePipe(&read_end, &write_end, nullptr, 0));
+  const struct {
+    const char* what;
+    HANDLE handle;
+  } cases[] = {{"a file", file}, {"a pipe", write_end}};
+  for (const auto& c : cases) {
+    SetStdHandle(STD_ERROR_HANDLE, c.handle);
+    const bool terminal = platform::StandardErrorIsTerminal();
+    SetStdHandle(STD_ERROR_HANDLE, saved);
+    EXPECT_FALSE(terminal) << c.what;
+  }
+  for (HANDLE handle : {file, read_end, write_end}) CloseHandle(handle);
+#else
+  int pipe_ends[2];
+  ASSERT_EQ(pipe(pipe_ends), 0);
+  const int terminal = posix_openpt(O_RDWR | O_NOCTTY);
+  ASSERT_GE(terminal, 0);
+  ASSERT_EQ(grantpt(terminal), 0);
+  ASSERT_EQ(unlockpt(terminal), 0);
+  const struct {
+    const char* what;
+    int fd;
+    bool terminal;
+  } cases[] = {{"a file", open(tree.Native("err.txt").c_str(), O_WRONLY), false},
+               {"a pipe", pipe_ends[1], false},
+               {"a terminal", open(ptsname(terminal), O_RDWR | O_NOCTTY), true}};
+  const int saved = dup(STDERR_FILENO);
+  for (const auto& c : cases) {
+    dup2(c.fd, STDERR_FILENO);
+    const bool is_terminal = platform::StandardErrorIsTerminal();
+    dup2(saved, STDERR_FILENO);
+    EXPECT_EQ(is_terminal, c.terminal) << c.what;
+    close(c.fd);
+  }
+  for (const int fd : {saved, pipe_ends[0], terminal}) close(fd);
+#endif
 }
 
 TEST(Names, OnlyNamesWindowsCouldHoldPass) {

@@ -1,6 +1,9 @@
 // The scan and clean sequences: order, switches, counts.
 #include <gtest/gtest.h>
 
+#include <functional>
+#include <vector>
+
 #include "app/settings.h"
 #include "scan/scanner.h"
 #include "support/registry_sandbox.h"
@@ -34,6 +37,31 @@ TEST_F(Sequences, ScanFillsTheListsOfEnabledBrowsers) {
   EXPECT_EQ(lists.ie_cookies.size(), 2u);
   EXPECT_EQ(lists.CountFor(Browser::kIE), 2u);
   EXPECT_EQ(lists.Total(), 2u);
+}
+
+TEST_F(Sequences, ProgressIsToldBeforeEachStoreWithTheItemsSoFar) {
+  const CCookieFilter filter(CtrackscrubApp::GetFilter());
+  size_t stores = 0;
+  for (const BrowserInfo& browser : Browsers()) stores += browser.stores.size();
+  const std::function<void(const ProgressSink&)> runs[] = {
+      [&filter](const ProgressSink& sink) {
+        CScanLists lists;
+        RunScanSequence(filter, &lists, CtrackscrubApp::IsBrowserEnabled, sink);
+      },
+      [&filter](const ProgressSink& sink) {
+        RunCleanSequence(filter, CtrackscrubApp::IsBrowserEnabled, nullptr, nullptr, sink);
+      }};
+  for (const auto& run : runs) {
+    std::vector<SequenceProgress> told;
+    run([&told](const SequenceProgress& at) { told.push_back(at); });
+    ASSERT_EQ(told.size(), stores);
+    EXPECT_EQ(told[0].browser, Browser::kIE);
+    EXPECT_STREQ(told[0].store, "cookies");
+    EXPECT_EQ(told[0].items, 0u);
+    EXPECT_STREQ(told[1].store, "storage");
+    EXPECT_EQ(told[1].items, 2u);
+    EXPECT_EQ(told.back().items, 2u);
+  }
 }
 
 TEST_F(Sequences, SwitchedOffBrowserStaysEmptyAndUntouched) {

@@ -348,6 +348,9 @@ int64_t CurrentCalendarTime();
 std::wstring WideFromAnsi(const std::string& bytes);
 // Makes the console show UTF-8 output (Windows); nothing elsewhere.
 void UseUtf8Console();
+// True when the process's standard error is a terminal a person reads, not a file
+// or a pipe (GetConsoleMode on the STD_ERROR_HANDLE on Windows; isatty elsewhere).
+bool StandardErrorIsTerminal();
 // UTF-8 <-> wide, for console output and file names.
 std::string Utf8FromWide(const std::wstring& text);
 std::wstring WideFromUtf8(const std::string& text);

@@ -846,6 +846,8 @@ int64_t CurrentCalendarTime() { return static_cast<int64_t>(time(nullptr)); }
 
 void UseUtf8Console() {}
 
+bool StandardErrorIsTerminal() { return isatty(STDERR_FILENO) == 1; }
+
 std::wstring WideFromAnsi(const std::string& bytes) {
   std::wstring out;
   out.reserve(bytes.size());
