@@ -6,9 +6,11 @@
 #include <cwctype>
 #include <functional>
 #include <map>
+#include <optional>
 #include <set>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <utility>
 
 #include "platform/platform.h"
@@ -61,9 +63,16 @@ int ProcessIEUserdataFolder(const std::wstring& folder, const CCookieFilter& fil
     }
     return known->second && platform::IsWindowsName(platform::WideFromAnsi(name));
   };
-  // The filter is asked first: the files of harmless entries are never looked at.
-  const auto evil = [&filter](CIEUserdata& item, const char* entry_url) {
-    return item.SetSiteFromUrl(entry_url) && filter.IsEvil(item);
+  // The filter is asked first, once a site (an index lists the entries of a site
+  // apart from each other): the files of harmless entries are never looked at.
+  std::unordered_map<std::wstring, std::optional<CCookieFilter::Rule>> rules;
+  const auto evil = [&filter, &rules](CIEUserdata& item, const char* entry_url) {
+    if (!item.SetSiteFromUrl(entry_url)) return false;
+    auto known = rules.find(item.m_strSite);
+    if (known == rules.end()) known = rules.emplace(item.m_strSite, filter.Find(item.m_strSite)).first;
+    if (!known->second) return false;
+    item.m_strRule = filter.Describe(*known->second);
+    return true;
   };
   // The data files of the entries a clean keeps: one file may serve several
   // entries, and a file a kept entry names is never deleted.
