@@ -159,13 +159,10 @@ int IniFile::ReadInt(const std::wstring& section, const std::wstring& key,
 }
 
 bool File::ReadAll(std::string* data, size_t max_bytes) {
+  // The first read gets the room the buffer had (within bounds); a file that fills
+  // it doubles it.
+  size_t room = std::clamp(data->capacity(), size_t{4} << 10, size_t{64} << 10);
   data->clear();
-  FileIdentity identity;
-  // Room for one byte more than the file holds, so that the read after the one
-  // that took it all finds the end.
-  size_t room = GetIdentity(&identity) && identity.size < max_bytes
-                    ? static_cast<size_t>(identity.size) + 1
-                    : size_t{64} << 10;
   size_t have = 0;
   for (;;) {
     if (have == data->size()) {
@@ -180,7 +177,7 @@ bool File::ReadAll(std::string* data, size_t max_bytes) {
     }
     have += got;
     if (have > max_bytes) break;
-    room = std::max(have, size_t{4096});  // a file that grew: the room doubles
+    room = have;
   }
   data->clear();
   return false;

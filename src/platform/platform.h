@@ -170,11 +170,10 @@ class File {
   // Reads up to `size` bytes; *got is 0 at end of file. False on a read error.
   bool Read(void* buffer, size_t size, size_t* got);
   // Reads the rest of the file into *data in place of what it held, keeping its
-  // capacity (a buffer reused from file to file is allocated once, not once a
-  // file). A file as long as its size says is read in one call (fstat and read on
-  // POSIX; GetFileInformationByHandle and ReadFile on Windows) and its end seen in
-  // a second. False, with *data empty, on a read error or when more than
-  // `max_bytes` remain.
+  // capacity: a buffer reused from file to file is allocated once, not once a
+  // file, and a file that fits in it is read in one call (read; ReadFile on
+  // Windows), its end seen in a second, without asking for the file's size. False,
+  // with *data empty, on a read error or when more than `max_bytes` remain.
   bool ReadAll(std::string* data, size_t max_bytes);
   // Writes all `size` bytes or fails.
   bool Write(const void* data, size_t size);

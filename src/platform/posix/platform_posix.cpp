@@ -580,7 +580,9 @@ std::string PathForSqlite(const std::wstring& path) {
 namespace {
 
 // Opens a regular file for reading without following a link and without waiting
-// for a pipe's writer; -1 for anything else.
+// for a pipe's writer; -1 for anything else. O_NONBLOCK, which keeps the open from
+// waiting, stays on the descriptor: a regular file's reads do not heed it, and
+// File::Read takes it off should a read ever say it would wait.
 int OpenRegularForRead(const std::wstring& path) {
   constexpr int kFlags = O_RDONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK;
   // A path that names its file as written opens without a look at each component
@@ -589,8 +591,7 @@ int OpenRegularForRead(const std::wstring& path) {
   if (fd < 0) fd = open(ToNative(path).c_str(), kFlags);
   if (fd < 0) return -1;
   struct stat st;
-  // Of the flags F_SETFL can change, the open set only O_NONBLOCK.
-  if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || fcntl(fd, F_SETFL, 0) != 0) {
+  if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
     close(fd);
     return -1;
   }
@@ -621,6 +622,11 @@ bool File::Read(void* buffer, size_t size, size_t* got) {
   for (;;) {
     const ssize_t n = read(static_cast<int>(handle_), buffer, size);
     if (n < 0 && errno == EINTR) continue;
+    // Of the flags F_SETFL can change, the open set only O_NONBLOCK.
+    if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK) &&
+        fcntl(static_cast<int>(handle_), F_SETFL, 0) == 0) {
+      continue;
+    }
     if (n < 0) return false;
     *got = static_cast<size_t>(n);
     return true;
