@@ -147,33 +147,24 @@ TEST(Files, WholeFilesLargerThanTheirLimitAndNewFilesThatExistAreRefused) {
 TEST(Files, ReadAllTakesTheRestIntoAReusedBuffer) {
   TempTree tree;
   const struct {
-    const char* name;
     std::string bytes;
-    size_t already_read;
-    size_t limit;
+    size_t already_read, limit;
     bool read;
-  } cases[] = {
-      {"empty", "", 0, 10, true},
-      {"small", "abc", 0, 10, true},
-      {"rest", "abcdef", 2, 4, true},
-      {"at the limit", "abcd", 0, 4, true},
-      {"over the limit", "abcde", 0, 4, false},
-      {"larger than a read", std::string(200000, 'x'), 0, size_t{1} << 20, true},
-      {"no limit", "z", 0, SIZE_MAX, true},
-  };
+  } cases[] = {{"", 0, 10, true},         {"abc", 0, 10, true},   {"abcdef", 2, 4, true},
+               {"abcde", 0, 4, false},    {"z", 0, SIZE_MAX, true},
+               {std::string(200000, 'x'), 0, size_t{1} << 20, true}};
   std::string buffer;
   for (const auto& c : cases) {
-    tree.Write(c.name, c.bytes);
-    platform::File file =
-        platform::File::OpenForRead(tree.Path(c.name), platform::File::Share::kDenyWrite);
+    tree.Write("f", c.bytes);
+    platform::File file = platform::File::OpenForRead(tree.Path("f"), platform::File::Share::kDenyWrite);
     char skipped[8];
     size_t got = 0;
     ASSERT_TRUE(file.Read(skipped, c.already_read, &got));
     const size_t capacity = buffer.capacity();
     buffer = "stale";
-    EXPECT_EQ(file.ReadAll(&buffer, c.limit), c.read) << c.name;
-    EXPECT_EQ(buffer, c.read ? c.bytes.substr(c.already_read) : "") << c.name;
-    EXPECT_GE(buffer.capacity(), capacity) << c.name;
+    EXPECT_EQ(file.ReadAll(&buffer, c.limit), c.read) << c.bytes.size();
+    EXPECT_EQ(buffer, c.read ? c.bytes.substr(c.already_read) : "") << c.bytes.size();
+    EXPECT_GE(buffer.capacity(), capacity) << c.bytes.size();
   }
 }
 
@@ -181,43 +172,26 @@ TEST(Console, StandardErrorIsATerminalOnlyWhenItIsOne) {
   TempTree tree;
   tree.Write("err.txt", "");
 #ifdef _WIN32
-  HANDLE saved = GetStdHandle(STD_ERROR_HANDLE);
-  HANDLE file = CreateFileW(tree.Path("err.txt").c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr,
-                            OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-  HANDLE read_end = nullptr, write_end = nullptr;
-  ASSERT_TRUE(CreatePipe(&read_end, &write_end, nullptr, 0));
-  const struct {
-    const char* what;
-    HANDLE handle;
-  } cases[] = {{"a file", file}, {"a pipe", write_end}};
-  for (const auto& c : cases) {
-    SetStdHandle(STD_ERROR_HANDLE, c.handle);
-    const bool terminal = platform::StandardErrorIsTerminal();
-    SetStdHandle(STD_ERROR_HANDLE, saved);
-    EXPECT_FALSE(terminal) << c.what;
-  }
-  for (HANDLE handle : {file, read_end, write_end}) CloseHandle(handle);
+  const HANDLE saved = GetStdHandle(STD_ERROR_HANDLE), file = CreateFileW(
+      tree.Path("err.txt").c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+  SetStdHandle(STD_ERROR_HANDLE, file);
+  EXPECT_FALSE(platform::StandardErrorIsTerminal());
+  SetStdHandle(STD_ERROR_HANDLE, saved);
+  CloseHandle(file);
 #else
   int pipe_ends[2];
-  ASSERT_EQ(pipe(pipe_ends), 0);
   const int terminal = posix_openpt(O_RDWR | O_NOCTTY);
-  ASSERT_GE(terminal, 0);
-  ASSERT_EQ(grantpt(terminal), 0);
-  ASSERT_EQ(unlockpt(terminal), 0);
-  const struct {
-    const char* what;
-    int fd;
-    bool terminal;
-  } cases[] = {{"a file", open(tree.Native("err.txt").c_str(), O_WRONLY), false},
-               {"a pipe", pipe_ends[1], false},
-               {"a terminal", open(ptsname(terminal), O_RDWR | O_NOCTTY), true}};
+  ASSERT_TRUE(pipe(pipe_ends) == 0 && terminal >= 0 && grantpt(terminal) == 0 && unlockpt(terminal) == 0);
+  const std::pair<int, bool> cases[] = {{open(tree.Native("err.txt").c_str(), O_WRONLY), false},
+                                        {pipe_ends[1], false},
+                                        {open(ptsname(terminal), O_RDWR | O_NOCTTY), true}};
   const int saved = dup(STDERR_FILENO);
-  for (const auto& c : cases) {
-    dup2(c.fd, STDERR_FILENO);
-    const bool is_terminal = platform::StandardErrorIsTerminal();
+  for (const auto& [fd, is_terminal] : cases) {
+    dup2(fd, STDERR_FILENO);
+    const bool seen = platform::StandardErrorIsTerminal();
     dup2(saved, STDERR_FILENO);
-    EXPECT_EQ(is_terminal, c.terminal) << c.what;
-    close(c.fd);
+    EXPECT_EQ(seen, is_terminal) << fd;
+    close(fd);
   }
   for (const int fd : {saved, pipe_ends[0], terminal}) close(fd);
 #endif

@@ -11,85 +11,53 @@
 #include "support/registry_sandbox.h"
 #include "support/temp_tree.h"
 
-namespace {
-
-using std::chrono::milliseconds;
-
-constexpr char kIECookies[] = "Scanning Internet Explorer cookies: 0 found so far";
-constexpr char kFirefox[] = "Scanning Firefox cookies: 7 found so far";
-constexpr char kEdge[] = "Scanning Microsoft Edge local-storage: 12 found so far";
-constexpr char kFlash[] = "Scanning Flash objects: 12 found so far";
-
-std::string Blanks(const char* longer, const char* shorter) {
-  return std::string(std::string(longer).size() - std::string(shorter).size(), ' ');
-}
-
-std::string Erased(const char* text) {
-  return "\r" + std::string(std::string(text).size(), ' ') + "\r";
-}
-
-}  // namespace
-
 TEST(ProgressLine, DrawsTheLatestTextAfterTheFirstSecondAndErasesIt) {
-  // At a time from the start: what the sequence tells, if anything, then a tick.
-  struct Step {
-    int at_ms;
-    std::optional<SequenceProgress> told;
+  const SequenceProgress ie{Browser::kIE, "cookies", 0}, edge{Browser::kEdge, "local-storage", 12},
+      flash{Browser::kFlash, "objects", 12}, safari{Browser::kSafari, "storage", 3};
+  const std::string edge_text = "Scanning Microsoft Edge local-storage: 12 found so far",
+                    flash_text = "Scanning Flash objects: 12 found so far",
+                    safari_text = "Cleaning Safari storage: 3 removed so far";
+  const auto erased = [](const std::string& text) {
+    return "\r" + std::string(text.size(), ' ') + "\r";
   };
+  // At a time from the start (ms), what the sequence tells, if anything; then a tick.
+  using Steps = std::vector<std::pair<int, std::optional<SequenceProgress>>>;
   const struct {
     const char* name;
     ProgressKind kind;
-    std::vector<Step> steps;
+    Steps steps;
     std::string drawn;
   } cases[] = {
-      {"a run under a second shows nothing",
-       ProgressKind::kScan,
-       {{0, SequenceProgress{Browser::kIE, "cookies", 0}}, {999, SequenceProgress{Browser::kFirefox, "cookies", 7}}},
-       ""},
+      {"under a second nothing shows", ProgressKind::kScan, {{0, ie}, {999, edge}}, ""},
       {"nothing told, nothing shown", ProgressKind::kScan, {{1500, std::nullopt}}, ""},
-      {"after a second the latest store shows, once",
+      {"then the latest text shows, once",
        ProgressKind::kScan,
-       {{0, SequenceProgress{Browser::kIE, "cookies", 0}},
-        {500, SequenceProgress{Browser::kFirefox, "cookies", 7}},
-        {1000, std::nullopt},
-        {1100, std::nullopt}},
-       std::string("\r") + kFirefox + Erased(kFirefox)},
-      {"a shorter text blanks what is left of the longer one",
+       {{0, ie}, {500, edge}, {1000, std::nullopt}, {1100, std::nullopt}},
+       "\r" + edge_text + erased(edge_text)},
+      {"a shorter text blanks the rest of a longer one",
        ProgressKind::kScan,
-       {{1000, SequenceProgress{Browser::kEdge, "local-storage", 12}},
-        {1100, SequenceProgress{Browser::kFlash, "objects", 12}}},
-       std::string("\r") + kEdge + "\r" + kFlash + Blanks(kEdge, kFlash) + Erased(kFlash)},
-      {"a longer text needs no blanks",
-       ProgressKind::kScan,
-       {{1000, SequenceProgress{Browser::kIE, "cookies", 0}},
-        {1100, SequenceProgress{Browser::kEdge, "local-storage", 12}}},
-       std::string("\r") + kIECookies + "\r" + kEdge + Erased(kEdge)},
-      {"a clean counts what it removed",
-       ProgressKind::kClean,
-       {{2000, SequenceProgress{Browser::kSafari, "storage", 3}}},
-       std::string("\rCleaning Safari storage: 3 removed so far") +
-           Erased("Cleaning Safari storage: 3 removed so far")},
+       {{1000, edge}, {1100, flash}},
+       "\r" + edge_text + "\r" + flash_text + std::string(edge_text.size() - flash_text.size(), ' ') +
+           erased(flash_text)},
+      {"a clean counts what it removed", ProgressKind::kClean, {{2000, safari}},
+       "\r" + safari_text + erased(safari_text)},
   };
   const CProgressLine::Clock::time_point start;
   for (const auto& c : cases) {
     std::ostringstream terminal;
     CProgressLine line(terminal, c.kind, start);
-    for (const Step& step : c.steps) {
-      if (step.told) line.Update(*step.told);
-      line.Tick(start + milliseconds(step.at_ms));
+    for (const auto& [at_ms, told] : c.steps) {
+      if (told) line.Update(*told);
+      line.Tick(start + std::chrono::milliseconds(at_ms));
     }
     line.Clear();
     EXPECT_EQ(terminal.str(), c.drawn) << c.name;
   }
-}
-
-TEST(ProgressLine, AQuickRunLeavesTheTerminalAsItWas) {
+  // On the real clock, a run under a second leaves the terminal as it was.
   std::ostringstream terminal;
-  const int result = RunWithProgress(terminal, true, ProgressKind::kClean, [](const ProgressSink& sink) {
-    sink(SequenceProgress{Browser::kIE, "cookies", 0});
-    return 5;
-  });
-  EXPECT_EQ(result, 5);
+  EXPECT_EQ(RunWithProgress(terminal, true, ProgressKind::kScan,
+                            [&ie](const ProgressSink& sink) { sink(ie); return 5; }),
+            5);
   EXPECT_EQ(terminal.str(), "");
 }
 
@@ -99,14 +67,14 @@ class ProgressInOutput : public RegistryTest {
 };
 
 TEST_F(ProgressInOutput, JsonOnATerminalIsWhatItIsElsewhere) {
-  const std::string profile = platform::Utf8FromWide(profile_.Path());
   for (const char* command : {"scan", "clean"}) {
     std::ostringstream out[2], err[2];
     for (const bool terminal : {false, true}) {
       profile_.Write(std::string(TempProfile::kCookies) + "/c.txt",
                      "id\nval\nad.doubleclick.net/\n0\n0\n0\n0\n0\n*\n");
-      RunCli({"trackscrub-cli", command, "--profile", profile, "--json"}, out[terminal], err[terminal],
-             terminal);
+      RunCli({"trackscrub-cli", command, "--profile", platform::Utf8FromWide(profile_.Path()),
+              "--json"},
+             out[terminal], err[terminal], terminal);
     }
     EXPECT_EQ(out[1].str(), out[0].str()) << command;
     EXPECT_EQ(err[1].str(), "") << command;

@@ -437,7 +437,8 @@ bool FindFiles(const std::wstring& pattern, std::vector<FindEntry>* entries) {
   closedir(dir);
   std::vector<uint32_t> order(entries->size());
   for (uint32_t i = 0; i < order.size(); ++i) order[i] = i;
-  std::sort(order.begin(), order.end(), [&keys](uint32_t a, uint32_t b) { return keys[a] < keys[b]; });
+  std::sort(order.begin(), order.end(),
+            [&keys](uint32_t a, uint32_t b) { return keys[a] < keys[b]; });
   std::vector<FindEntry> sorted;
   sorted.reserve(order.size());
   for (const uint32_t i : order) sorted.push_back(std::move((*entries)[i]));

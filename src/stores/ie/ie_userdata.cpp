@@ -69,7 +69,9 @@ int ProcessIEUserdataFolder(const std::wstring& folder, const CCookieFilter& fil
   const auto evil = [&filter, &rules](CIEUserdata& item, const char* entry_url) {
     if (!item.SetSiteFromUrl(entry_url)) return false;
     auto known = rules.find(item.m_strSite);
-    if (known == rules.end()) known = rules.emplace(item.m_strSite, filter.Find(item.m_strSite)).first;
+    if (known == rules.end()) {
+      known = rules.emplace(item.m_strSite, filter.Find(item.m_strSite)).first;
+    }
     if (!known->second) return false;
     item.m_strRule = filter.Describe(*known->second);
     return true;
