@@ -3,9 +3,14 @@
 
 #ifdef _WIN32
 #include <windows.h>
+#else
+#include <fcntl.h>
+#include <stdlib.h>
+#include <unistd.h>
 #endif
 
 #include <algorithm>
+#include <cstdint>
 #include <filesystem>
 
 #include "platform/platform.h"
@@ -137,6 +142,59 @@ TEST(Files, WholeFilesLargerThanTheirLimitAndNewFilesThatExistAreRefused) {
   EXPECT_FALSE(platform::File::OpenForRead(tree.Path("d"), platform::File::Share::kDenyNone).is_open());
   EXPECT_TRUE(platform::File::CreateNew(tree.Path("g")).is_open());
   EXPECT_EQ(tree.Read("f"), "abcd");
+}
+
+TEST(Files, ReadAllTakesTheRestIntoAReusedBuffer) {
+  TempTree tree;
+  const struct {
+    std::string bytes;
+    size_t already_read, limit;
+    bool read;
+  } cases[] = {{"", 0, 10, true},         {"abc", 0, 10, true},   {"abcdef", 2, 4, true},
+               {"abcde", 0, 4, false},    {"z", 0, SIZE_MAX, true},
+               {std::string(200000, 'x'), 0, size_t{1} << 20, true}};
+  std::string buffer;
+  for (const auto& c : cases) {
+    tree.Write("f", c.bytes);
+    platform::File file = platform::File::OpenForRead(tree.Path("f"), platform::File::Share::kDenyWrite);
+    char skipped[8];
+    size_t got = 0;
+    ASSERT_TRUE(file.Read(skipped, c.already_read, &got));
+    const size_t capacity = buffer.capacity();
+    buffer = "stale";
+    EXPECT_EQ(file.ReadAll(&buffer, c.limit), c.read) << c.bytes.size();
+    EXPECT_EQ(buffer, c.read ? c.bytes.substr(c.already_read) : "") << c.bytes.size();
+    EXPECT_GE(buffer.capacity(), capacity) << c.bytes.size();
+  }
+}
+
+TEST(Console, StandardErrorIsATerminalOnlyWhenItIsOne) {
+  TempTree tree;
+  tree.Write("err.txt", "");
+#ifdef _WIN32
+  const HANDLE saved = GetStdHandle(STD_ERROR_HANDLE), file = CreateFileW(
+      tree.Path("err.txt").c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+  SetStdHandle(STD_ERROR_HANDLE, file);
+  EXPECT_FALSE(platform::StandardErrorIsTerminal());
+  SetStdHandle(STD_ERROR_HANDLE, saved);
+  CloseHandle(file);
+#else
+  int pipe_ends[2];
+  const int terminal = posix_openpt(O_RDWR | O_NOCTTY);
+  ASSERT_TRUE(pipe(pipe_ends) == 0 && terminal >= 0 && grantpt(terminal) == 0 && unlockpt(terminal) == 0);
+  const std::pair<int, bool> cases[] = {{open(tree.Native("err.txt").c_str(), O_WRONLY), false},
+                                        {pipe_ends[1], false},
+                                        {open(ptsname(terminal), O_RDWR | O_NOCTTY), true}};
+  const int saved = dup(STDERR_FILENO);
+  for (const auto& [fd, is_terminal] : cases) {
+    dup2(fd, STDERR_FILENO);
+    const bool seen = platform::StandardErrorIsTerminal();
+    dup2(saved, STDERR_FILENO);
+    EXPECT_EQ(seen, is_terminal) << fd;
+    close(fd);
+  }
+  for (const int fd : {saved, pipe_ends[0], terminal}) close(fd);
+#endif
 }
 
 TEST(Names, OnlyNamesWindowsCouldHoldPass) {

@@ -1,6 +1,9 @@
 // The scan and clean sequences: order, switches, counts.
 #include <gtest/gtest.h>
 
+#include <string>
+#include <vector>
+
 #include "app/settings.h"
 #include "scan/scanner.h"
 #include "support/registry_sandbox.h"
@@ -34,6 +37,24 @@ TEST_F(Sequences, ScanFillsTheListsOfEnabledBrowsers) {
   EXPECT_EQ(lists.ie_cookies.size(), 2u);
   EXPECT_EQ(lists.CountFor(Browser::kIE), 2u);
   EXPECT_EQ(lists.Total(), 2u);
+}
+
+TEST_F(Sequences, ProgressIsToldBeforeEachStoreWithTheItemsSoFar) {
+  const CCookieFilter filter(CtrackscrubApp::GetFilter());
+  size_t stores = 0;
+  for (const BrowserInfo& browser : Browsers()) stores += browser.stores.size();
+  for (const bool clean : {false, true}) {  // the scan first: the clean removes
+    std::vector<SequenceProgress> told;
+    const ProgressSink sink = [&told](const SequenceProgress& at) { told.push_back(at); };
+    CScanLists lists;
+    if (!clean) RunScanSequence(filter, &lists, CtrackscrubApp::IsBrowserEnabled, sink);
+    if (clean) RunCleanSequence(filter, CtrackscrubApp::IsBrowserEnabled, nullptr, nullptr, sink);
+    ASSERT_EQ(told.size(), stores);
+    EXPECT_TRUE(told[0].browser == Browser::kIE && told[0].store == std::string("cookies") &&
+                told[0].items == 0u && told[1].store == std::string("storage") &&
+                told[1].items == 2u && told.back().items == 2u)
+        << clean;
+  }
 }
 
 TEST_F(Sequences, SwitchedOffBrowserStaysEmptyAndUntouched) {

@@ -71,6 +71,30 @@ TEST(TextReader, RawRestIsTheExactUnreadBytes) {
   EXPECT_EQ(file.TakeRawRest(), "two\r\nthree\x1Atail");
 }
 
+TEST(TextInMemory, LinesAndTheirEndsAreThoseTheFileReaderReads) {
+  const std::string cases[] = {"",         "a\r\nb",         "\n\n",           "a\rb\n",
+                               "a\r",      "a\r\r\nb\n",      "a\nb\x1A" "c\nd\n", "\x1A" "a\n",
+                               "a\r\x1A\n", "caf\xE9\n\x80\xFF", std::string(70000, 'y') + "\r\nz"};
+  TempTree tree;
+  for (const std::string& bytes : cases) {
+    for (const bool ctrl_z_ends_text : {true, false}) {
+      tree.Write("f.txt", bytes);
+      CStdioFile file(tree.Path("f.txt"), kMaxRecordFileBytes, TextFileMode{ctrl_z_ends_text});
+      CTextLines lines(bytes, ctrl_z_ends_text);
+      std::wstring expected;
+      std::string_view line;
+      for (bool more = true; more;) {
+        more = file.ReadString(expected);
+        ASSERT_EQ(lines.Next(&line), more) << bytes.substr(0, 20) << " " << ctrl_z_ends_text;
+        if (more) {
+          EXPECT_EQ(WideFromBytes(line), expected) << bytes.substr(0, 20);
+        }
+        EXPECT_EQ(lines.Offset(), file.Offset()) << bytes.substr(0, 20);
+      }
+    }
+  }
+}
+
 TEST(PushBack, PushedLinesComeFirstLastInFirstOut) {
   TempTree tree;
   tree.Write("f.txt", "file1\nfile2\n");

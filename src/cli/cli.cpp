@@ -12,6 +12,7 @@
 #include "app/run_filter.h"
 #include "app/settings.h"
 #include "app/version.h"
+#include "cli/progress.h"
 #include "model/filter.h"
 #include "scan/scanner.h"
 #include "scan/summary.h"
@@ -308,7 +309,8 @@ int Usage(std::ostream& err, const std::string& message) {
 
 }  // namespace
 
-int RunCli(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
+int RunCli(const std::vector<std::string>& args, std::ostream& out, std::ostream& err,
+           bool err_is_terminal) {
   cxxopts::Options options(kProgram,
                            "Finds and removes tracking cookies and page storage of Internet "
                            "Explorer, Firefox, Chrome, Edge, Brave, Vivaldi, Opera, Chromium, "
@@ -440,15 +442,24 @@ int RunCli(const std::vector<std::string>& args, std::ostream& out, std::ostream
     PrintFilter(out, run, json);
     return kExitOk;
   }
+  // Never beside JSON, which a program reads.
+  const bool show_progress = err_is_terminal && !json;
   if (command == "clean") {
     std::vector<HeldBrowserStore> held;
-    const int removed = RunCleanSequence(filter, gate, nullptr, &held);
+    const int removed = RunWithProgress(err, show_progress, ProgressKind::kClean,
+                                        [&](const ProgressSink& progress) {
+                                          return RunCleanSequence(filter, gate, nullptr, &held,
+                                                                  progress);
+                                        });
     PrintClean(out, removed, held, json);
     ReportSkipped(err, held);
     return held.empty() ? kExitOk : kExitSkipped;
   }
   CScanLists lists;
-  RunScanSequence(filter, &lists, gate);
+  RunWithProgress(err, show_progress, ProgressKind::kScan, [&](const ProgressSink& progress) {
+    RunScanSequence(filter, &lists, gate, progress);
+    return static_cast<int>(lists.Total());
+  });
   PrintScan(out, lists, json);
   ReportSkipped(err, lists.held);
   return lists.held.empty() ? kExitOk : kExitSkipped;

@@ -11,10 +11,11 @@ int wmain(int argc, wchar_t** argv) {
   std::vector<std::string> args;
   for (int i = 0; i < argc; ++i) args.push_back(platform::Utf8FromWide(argv[i]));
   platform::UseUtf8Console();
-  return RunCli(args, std::cout, std::cerr);
+  return RunCli(args, std::cout, std::cerr, platform::StandardErrorIsTerminal());
 }
 #else
 int main(int argc, char** argv) {
-  return RunCli(std::vector<std::string>(argv, argv + argc), std::cout, std::cerr);
+  return RunCli(std::vector<std::string>(argv, argv + argc), std::cout, std::cerr,
+                platform::StandardErrorIsTerminal());
 }
 #endif

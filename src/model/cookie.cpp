@@ -83,8 +83,7 @@ std::wstring CCookie::GetDisplaySite() const {
 // ---- CIECookie
 
 bool CIECookie::ReadFrom(CStdioFile& file) {
-  for (std::wstring* field : {&m_strName, &m_strValue, &m_strSite, &m_strFlags, &m_strExpiresLow,
-                              &m_strExpiresHigh, &m_strCreatedLow, &m_strCreatedHigh}) {
+  for (std::wstring* field : Fields()) {
     if (!file.ReadString(*field)) return false;
   }
   std::wstring end;
@@ -93,9 +92,7 @@ bool CIECookie::ReadFrom(CStdioFile& file) {
 
 bool CIECookie::WriteTo(CFile& file) {
   std::wstring record;
-  for (const std::wstring* field : {&m_strName, &m_strValue, &m_strSite, &m_strFlags,
-                                    &m_strExpiresLow, &m_strExpiresHigh, &m_strCreatedLow,
-                                    &m_strCreatedHigh}) {
+  for (const std::wstring* field : Fields()) {
     record += *field;
     record += L'\n';
   }

@@ -6,6 +6,8 @@
 // records through ReadFrom() and WriteTo().
 #pragma once
 
+#include <array>
+#include <cstddef>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -44,6 +46,9 @@ class CCookie {
   CCookie() = default;
   CCookie(const CCookie&) = default;
   CCookie& operator=(const CCookie&) = default;
+  // Item lists move their items as they grow, never copy them.
+  CCookie(CCookie&&) noexcept = default;
+  CCookie& operator=(CCookie&&) noexcept = default;
   ~CCookie() = default;
 };
 
@@ -59,6 +64,13 @@ class CIECookie : public CCookie {
   // Writes the nine-line record with LF line ends. Throws CFileException.
   bool WriteTo(CFile& file) override;
   std::wstring GetExpires() const override;
+
+  // The first eight lines of the record, in their order.
+  static constexpr size_t kFields = 8;
+  std::array<std::wstring*, kFields> Fields() {
+    return {&m_strName,      &m_strValue,        &m_strSite,       &m_strFlags,
+            &m_strExpiresLow, &m_strExpiresHigh, &m_strCreatedLow, &m_strCreatedHigh};
+  }
 
   std::wstring m_strFlags;
   std::wstring m_strExpiresLow;

@@ -4,7 +4,7 @@
 #include "platform/platform.h"
 #include "platform/race_hook.h"
 
-#include <cwchar>
+#include <algorithm>
 #include <utility>
 
 namespace platform {
@@ -158,20 +158,35 @@ int IniFile::ReadInt(const std::wstring& section, const std::wstring& key,
   return static_cast<int>(static_cast<uint32_t>(negative ? -number : number));
 }
 
+bool File::ReadAll(std::string* data, size_t max_bytes) {
+  // The first read gets the room the buffer had (within bounds); a file that fills
+  // it doubles it.
+  size_t room = std::clamp(data->capacity(), size_t{4} << 10, size_t{64} << 10);
+  data->clear();
+  size_t have = 0;
+  for (;;) {
+    if (have == data->size()) {
+      const size_t left = max_bytes - have;  // have <= max_bytes here
+      data->resize(have + (left < room ? left + 1 : room));
+    }
+    size_t got = 0;
+    if (!Read(data->data() + have, data->size() - have, &got)) break;
+    if (got == 0) {
+      data->resize(have);
+      return true;
+    }
+    have += got;
+    if (have > max_bytes) break;
+    room = have;
+  }
+  data->clear();
+  return false;
+}
+
 bool ReadWholeFile(const std::wstring& path, std::string* data, size_t max_bytes) {
   data->clear();
   File file = File::OpenForRead(path, File::Share::kDenyWrite);
-  if (!file.is_open()) return false;
-  char buffer[65536];
-  for (;;) {
-    size_t got = 0;
-    if (!file.Read(buffer, sizeof buffer, &got) || got > max_bytes - data->size()) {
-      data->clear();
-      return false;
-    }
-    if (got == 0) return true;
-    data->append(buffer, got);
-  }
+  return file.is_open() && file.ReadAll(data, max_bytes);
 }
 
 bool IsWindowsName(const std::wstring& name) {
@@ -179,8 +194,15 @@ bool IsWindowsName(const std::wstring& name) {
       name.back() == L' ') {
     return false;
   }
-  for (wchar_t c : name) {
-    if (c < 32 || std::wcschr(L"\\/:*?\"<>|", c) != nullptr) return false;
+  for (const wchar_t c : name) {
+    if (c < 32) return false;
+    switch (c) {
+      case L'\\': case L'/': case L':': case L'*': case L'?': case L'"': case L'<': case L'>':
+      case L'|':
+        return false;
+      default:
+        break;
+    }
   }
   return true;
 }

@@ -169,6 +169,12 @@ class File {
   bool is_open() const;
   // Reads up to `size` bytes; *got is 0 at end of file. False on a read error.
   bool Read(void* buffer, size_t size, size_t* got);
+  // Reads the rest of the file into *data in place of what it held, keeping its
+  // capacity: a buffer reused from file to file is allocated once, not once a
+  // file, and a file that fits in it is read in one call (read; ReadFile on
+  // Windows), its end seen in a second, without asking for the file's size. False,
+  // with *data empty, on a read error or when more than `max_bytes` remain.
+  bool ReadAll(std::string* data, size_t max_bytes);
   // Writes all `size` bytes or fails.
   bool Write(const void* data, size_t size);
   // Flushes written data to the disk (FlushFileBuffers / fsync).
@@ -341,6 +347,9 @@ int64_t CurrentCalendarTime();
 std::wstring WideFromAnsi(const std::string& bytes);
 // Makes the console show UTF-8 output (Windows); nothing elsewhere.
 void UseUtf8Console();
+// True when the process's standard error is a terminal a person reads, not a file
+// or a pipe (GetConsoleMode on the STD_ERROR_HANDLE on Windows; isatty elsewhere).
+bool StandardErrorIsTerminal();
 // UTF-8 <-> wide, for console output and file names.
 std::string Utf8FromWide(const std::wstring& text);
 std::wstring WideFromUtf8(const std::string& text);

@@ -95,24 +95,29 @@ int CCookieScanner::CleanFlashCookies(const CCookieFilter& f) {
   return CleanWith<CFlashCookieArray>(ProcessFlashCookies, f);
 }
 
-void RunScanSequence(const CCookieFilter& filter, CScanLists* lists, const BrowserGate& enabled) {
+void RunScanSequence(const CCookieFilter& filter, CScanLists* lists, const BrowserGate& enabled,
+                     const ProgressSink& progress) {
+  size_t found = 0;
   for (const BrowserInfo& browser : Browsers()) {
     if (!enabled(browser.id)) continue;
     for (const StoreEntry& store : browser.stores) {
+      if (progress) progress(SequenceProgress{browser.id, store.kind, found});
       HeldStores held;
-      store.scan(browser, filter, *lists, &held);
+      found += static_cast<size_t>(store.scan(browser, filter, *lists, &held));
       AddHeld(browser.id, std::move(held), &lists->held);
     }
   }
 }
 
 int RunCleanSequence(const CCookieFilter& filter, const BrowserGate& enabled,
-                     const BrowserGate& may_clean, std::vector<HeldBrowserStore>* held) {
+                     const BrowserGate& may_clean, std::vector<HeldBrowserStore>* held,
+                     const ProgressSink& progress) {
   int count = 0;
   for (const BrowserInfo& browser : Browsers()) {
     if (!enabled(browser.id)) continue;
     if (!browser.process.window_classes.empty() && may_clean && !may_clean(browser.id)) continue;
     for (const StoreEntry& store : browser.stores) {
+      if (progress) progress(SequenceProgress{browser.id, store.kind, static_cast<size_t>(count)});
       HeldStores stores;
       count += store.clean(browser, filter, &stores);
       AddHeld(browser.id, std::move(stores), held);

@@ -71,16 +71,30 @@ class CCookieScanner {
   int CleanFlashCookies(const CCookieFilter& filter);
 };
 
+// Where a sequence is: the browser and the store about to run (its kind, as
+// StoreEntry::kind), and the items found (scan) or removed (clean) so far.
+struct SequenceProgress {
+  Browser browser;
+  const char* store;
+  size_t items;
+};
+
+// Told, on the sequence's own thread, before each store runs.
+using ProgressSink = std::function<void(const SequenceProgress&)>;
+
 // Fills `lists` with the evil items of every browser the gate lets through, each
 // gate asked once, just before the browser's turn, and lists.held with the
-// databases running browsers held.
-void RunScanSequence(const CCookieFilter& filter, CScanLists* lists, const BrowserGate& enabled);
+// databases running browsers held. `progress`, when given, is told where the scan
+// is.
+void RunScanSequence(const CCookieFilter& filter, CScanLists* lists, const BrowserGate& enabled,
+                     const ProgressSink& progress = nullptr);
 
 // Cleans every browser the gate lets through and returns the sum of the stores'
 // counts. `may_clean` is asked, after the gate, for every browser that the
 // running-browser test knows (the interactive clean asks the user about running
 // browsers there). The databases running browsers held, which count nothing, go to
-// `held` when it is given.
+// `held` when it is given. `progress`, when given, is told where the clean is.
 int RunCleanSequence(const CCookieFilter& filter, const BrowserGate& enabled,
                      const BrowserGate& may_clean = nullptr,
-                     std::vector<HeldBrowserStore>* held = nullptr);
+                     std::vector<HeldBrowserStore>* held = nullptr,
+                     const ProgressSink& progress = nullptr);

@@ -20,7 +20,7 @@ std::string BytesFromWide(const std::wstring& text) {
   return bytes;
 }
 
-std::wstring WideFromBytes(const std::string& bytes) {
+std::wstring WideFromBytes(std::string_view bytes) {
   std::wstring text;
   text.reserve(bytes.size());
   for (char b : bytes) text += static_cast<wchar_t>(static_cast<unsigned char>(b));
@@ -108,6 +108,24 @@ std::string CStdioFile::TakeRawRest() {
   return rest;
 }
 
+// ---- CTextLines
+
+CTextLines::CTextLines(std::string_view bytes, bool ctrl_z_ends_text)
+    : text_(bytes.substr(0, ctrl_z_ends_text ? bytes.find(static_cast<char>(kCtrlZ))
+                                             : std::string_view::npos)) {}
+
+bool CTextLines::Next(std::string_view* line) {
+  if (pos_ >= text_.size()) return false;
+  const size_t lf = text_.find('\n', pos_);
+  const size_t end = lf == std::string_view::npos ? text_.size() : lf;
+  *line = text_.substr(pos_, end - pos_);
+  if (lf != std::string_view::npos && !line->empty() && line->back() == '\r') {
+    line->remove_suffix(1);
+  }
+  pos_ = lf == std::string_view::npos ? end : lf + 1;
+  return true;
+}
+
 // ---- CStdioFileEx
 
 bool CStdioFileEx::ReadString(std::wstring& line) {
@@ -146,7 +164,7 @@ CFile::~CFile() {
   }
 }
 
-void CFile::Write(const std::string& bytes) {
+void CFile::Write(std::string_view bytes) {
   if (!file_.Write(bytes.data(), bytes.size())) throw CFileException("write error");
 }
 
@@ -159,7 +177,17 @@ void CFile::Commit() {
 void CFile::CommitReplacing(CStdioFile& read) {
   if (!file_.Flush() || !file_.Close()) throw CFileException("write error");
   read.Close();
-  if (!platform::MoveReplaceIfUnchanged(new_file_, target_, read.identity())) {
+  ReplaceIfUnchanged(read.identity());
+}
+
+void CFile::CommitReplacing(platform::File& read, const platform::FileIdentity& identity) {
+  if (!file_.Flush() || !file_.Close()) throw CFileException("write error");
+  read.Close();
+  ReplaceIfUnchanged(identity);
+}
+
+void CFile::ReplaceIfUnchanged(const platform::FileIdentity& read) {
+  if (!platform::MoveReplaceIfUnchanged(new_file_, target_, read)) {
     throw CFileException("the file changed or cannot be replaced");
   }
   committed_ = true;

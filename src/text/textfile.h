@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <stdexcept>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "platform/platform.h"
@@ -12,7 +13,7 @@
 // Byte n <-> character n. Characters above 255, which no file of the stores holds,
 // become '?'.
 std::string BytesFromWide(const std::wstring& text);
-std::wstring WideFromBytes(const std::string& bytes);
+std::wstring WideFromBytes(std::string_view bytes);
 
 // A file could not be opened, read or written.
 class CFileException : public std::runtime_error {
@@ -97,6 +98,26 @@ class CStdioFile {
   uint64_t line_start_ = 0;
 };
 
+// Text already in memory (a whole record file), read line by line exactly as
+// CStdioFile reads the same bytes from a file: LF ends a line, CR LF reads as LF,
+// a Ctrl-Z byte ends the text (unless told otherwise). The lines are views of the
+// bytes, which must outlive them.
+class CTextLines {
+ public:
+  explicit CTextLines(std::string_view bytes, bool ctrl_z_ends_text = true);
+
+  // The next line without its LF (a CR not followed by LF stays); false, with
+  // nothing read, only at the end of the text.
+  bool Next(std::string_view* line);
+  // How many bytes the lines read so far took, line ends included (as
+  // CStdioFile::Offset()); the bytes from there on are the unread rest.
+  size_t Offset() const { return pos_; }
+
+ private:
+  std::string_view text_;  // the bytes up to the end of the text
+  size_t pos_ = 0;
+};
+
 // A text file into which a reader can push lines back: the line pushed last is
 // read first, before the file is read on.
 class CStdioFileEx : public CStdioFile {
@@ -126,7 +147,7 @@ class CFile {
   ~CFile();
 
   // Throws CFileException when the bytes cannot all be written.
-  void Write(const std::string& bytes);
+  void Write(std::string_view bytes);
   // Puts the new file in place of the target; throws CFileException on failure.
   void Commit();
   // The same, only while the target is still the file `read` opened, unchanged:
@@ -134,6 +155,8 @@ class CFile {
   // through platform::MoveReplaceIfUnchanged. Throws CFileException, leaving the
   // target as it is, when it changed.
   void CommitReplacing(CStdioFile& read);
+  // The same for a file read through `read`, whose identity was `identity` then.
+  void CommitReplacing(platform::File& read, const platform::FileIdentity& identity);
 
   // How many names are tried in all.
   static constexpr int kNewFileNames = 8;
@@ -143,6 +166,10 @@ class CFile {
   static std::string NewFileSuffix(int attempt);
 
  private:
+  // The new file (flushed and closed) takes the target's place while the target is
+  // still the file `read` describes; throws CFileException when it is not.
+  void ReplaceIfUnchanged(const platform::FileIdentity& read);
+
   std::wstring target_;
   std::wstring new_file_;
   platform::File file_;

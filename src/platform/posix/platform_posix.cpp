@@ -36,10 +36,9 @@ std::wstring UpperCase(const std::wstring& text) {
   return out;
 }
 
-// "*" any run, "?" any one character, without regard to case; "*.*" is "*".
-bool WildcardMatch(const std::wstring& name_in, const std::wstring& pattern_in) {
-  const std::wstring name = UpperCase(name_in);
-  const std::wstring pattern = pattern_in == L"*.*" ? std::wstring(L"*") : UpperCase(pattern_in);
+// "*" any run, "?" any one character; both texts already in upper case
+// (UpperCase), the pattern "*.*" already "*".
+bool WildcardMatchUpper(const std::wstring& name, const std::wstring& pattern) {
   size_t n = 0, p = 0, star_p = std::wstring::npos, star_n = 0;
   while (n < name.size()) {
     if (p < pattern.size() && (pattern[p] == L'?' || pattern[p] == name[n])) {
@@ -93,17 +92,29 @@ std::wstring WideName(const std::string& bytes) {
   return out;
 }
 
+// Appends the bytes of a name as the file system holds them.
+void AppendNativeName(std::wstring_view name, std::string* out) {
+  if (std::all_of(name.begin(), name.end(), [](wchar_t c) { return c < 0x80; })) {
+    const size_t at = out->size();
+    out->resize(at + name.size());
+    std::transform(name.begin(), name.end(), out->begin() + static_cast<std::ptrdiff_t>(at),
+                   [](wchar_t c) { return static_cast<char>(c); });
+    return;
+  }
+  for (const wchar_t c : name) {
+    if (c < 0x80) {
+      *out += static_cast<char>(c);
+    } else if (c >= kRawByteBase + 0x80 && c <= kRawByteBase + 0xFF) {
+      *out += static_cast<char>(c - kRawByteBase);
+    } else {
+      *out += Utf8FromWide(std::wstring(1, c));
+    }
+  }
+}
+
 std::string NativeName(const std::wstring& name) {
   std::string out;
-  size_t start = 0;
-  for (size_t i = 0; i <= name.size(); ++i) {
-    if (i < name.size() && !(name[i] >= kRawByteBase + 0x80 && name[i] <= kRawByteBase + 0xFF)) {
-      continue;
-    }
-    out += Utf8FromWide(name.substr(start, i - start));
-    if (i < name.size()) out += static_cast<char>(name[i] - kRawByteBase);
-    start = i + 1;
-  }
+  AppendNativeName(name, &out);
   return out;
 }
 
@@ -189,11 +200,36 @@ std::vector<std::wstring> SplitComponents(const std::wstring& path) {
 
 enum class LastName { kLookUp, kExact };
 
+// The native path of a Windows-style path as it is written: each separator "/",
+// doubled ones as one, each name's bytes as the file system holds them.
+std::string AsWritten(const std::wstring& path) {
+  std::string written;
+  written.reserve(path.size() + 8);
+  size_t start = 0;
+  for (size_t i = 0; i <= path.size(); ++i) {
+    if (i < path.size() && path[i] != L'\\' && path[i] != L'/') continue;
+    if (i == 0) {
+      written.push_back('/');  // an absolute path
+    } else if (i > start) {
+      if (!written.empty() && written.back() != '/') written += '/';
+      AppendNativeName(std::wstring_view(path).substr(start, i - start), &written);
+    }
+    start = i + 1;
+  }
+  return written.empty() ? std::string(".") : written;
+}
+
 // The native path of a Windows-style path: each component that does not exist as
 // written is looked up in its folder without regard to case. Components that are
 // missing altogether stay as written, and so does the last one with kExact (a
 // file about to be created under exactly that name).
 std::string ToNative(const std::wstring& path, LastName last = LastName::kLookUp) {
+  // Most paths exist as written: then one look at the whole path does for one at
+  // each component.
+  const std::string written = AsWritten(path);
+  struct stat written_st;
+  if (lstat(written.c_str(), &written_st) == 0) return written;
+
   std::string native = (!path.empty() && (path[0] == L'/' || path[0] == L'\\')) ? "/" : "";
   bool exists = true;
   const std::vector<std::wstring> components = SplitComponents(path);
@@ -365,22 +401,48 @@ bool FindFiles(const std::wstring& pattern, std::vector<FindEntry>* entries) {
   const std::string native_folder = folder.empty() ? std::string(".") : ToNative(folder);
   DIR* dir = opendir(native_folder.c_str());
   if (dir == nullptr) return false;
+  const std::wstring upper_pattern =
+      name_pattern == L"*.*" ? std::wstring(L"*") : UpperCase(name_pattern);
+  // A folder on another mount than the one listed is left out.
+  MountId here;
+  const bool here_known = GetMountId(dirfd(dir), ".", &here);
+  // The entries, and the upper case of each name: the key of the order.
+  std::vector<std::wstring> keys;
   while (dirent* entry = readdir(dir)) {
-    const std::wstring name = WideName(entry->d_name);
-    if (!WildcardMatch(name, name_pattern)) continue;
+    std::wstring name = WideName(entry->d_name);
+    std::wstring upper = UpperCase(name);
+    if (upper_pattern != L"*" && !WildcardMatchUpper(upper, upper_pattern)) continue;
     const bool dot = name == L"." || name == L"..";
     if (!dot && !IsWindowsName(name)) continue;
-    struct stat st;
-    if (fstatat(dirfd(dir), entry->d_name, &st, AT_SYMLINK_NOFOLLOW) != 0) continue;
-    const bool is_dir = S_ISDIR(st.st_mode);
-    if (!is_dir && !S_ISREG(st.st_mode)) continue;
-    if (is_dir && !dot && IsMountPoint(dirfd(dir), entry->d_name)) continue;
-    entries->push_back(FindEntry{name, is_dir});
+    // The type the folder tells saves a look at the entry; links, devices, pipes
+    // and sockets are left out.
+    bool is_dir = entry->d_type == DT_DIR;
+    if (entry->d_type == DT_UNKNOWN) {
+      struct stat st;
+      if (fstatat(dirfd(dir), entry->d_name, &st, AT_SYMLINK_NOFOLLOW) != 0) continue;
+      is_dir = S_ISDIR(st.st_mode);
+      if (!is_dir && !S_ISREG(st.st_mode)) continue;
+    } else if (!is_dir && entry->d_type != DT_REG) {
+      continue;
+    }
+    if (is_dir && !dot) {
+      MountId inside;
+      if (!here_known || !GetMountId(dirfd(dir), entry->d_name, &inside) || !(inside == here)) {
+        continue;
+      }
+    }
+    keys.push_back(std::move(upper));
+    entries->push_back(FindEntry{std::move(name), is_dir});
   }
   closedir(dir);
-  std::sort(entries->begin(), entries->end(), [](const FindEntry& a, const FindEntry& b) {
-    return UpperCase(a.name) < UpperCase(b.name);
-  });
+  std::vector<uint32_t> order(entries->size());
+  for (uint32_t i = 0; i < order.size(); ++i) order[i] = i;
+  std::sort(order.begin(), order.end(),
+            [&keys](uint32_t a, uint32_t b) { return keys[a] < keys[b]; });
+  std::vector<FindEntry> sorted;
+  sorted.reserve(order.size());
+  for (const uint32_t i : order) sorted.push_back(std::move((*entries)[i]));
+  *entries = std::move(sorted);
   return !entries->empty();
 }
 
@@ -519,14 +581,18 @@ std::string PathForSqlite(const std::wstring& path) {
 namespace {
 
 // Opens a regular file for reading without following a link and without waiting
-// for a pipe's writer; -1 for anything else.
+// for a pipe's writer; -1 for anything else. O_NONBLOCK, which keeps the open from
+// waiting, stays on the descriptor: a regular file's reads do not heed it, and
+// File::Read takes it off should a read ever say it would wait.
 int OpenRegularForRead(const std::wstring& path) {
-  const int fd = open(ToNative(path).c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK);
+  constexpr int kFlags = O_RDONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK;
+  // A path that names its file as written opens without a look at each component
+  // (ToNative would give that path too); only one that does not is looked up.
+  int fd = open(AsWritten(path).c_str(), kFlags);
+  if (fd < 0) fd = open(ToNative(path).c_str(), kFlags);
   if (fd < 0) return -1;
   struct stat st;
-  const int flags = fcntl(fd, F_GETFL);
-  if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || flags < 0 ||
-      fcntl(fd, F_SETFL, flags & ~O_NONBLOCK) != 0) {
+  if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
     close(fd);
     return -1;
   }
@@ -557,6 +623,11 @@ bool File::Read(void* buffer, size_t size, size_t* got) {
   for (;;) {
     const ssize_t n = read(static_cast<int>(handle_), buffer, size);
     if (n < 0 && errno == EINTR) continue;
+    // Of the flags F_SETFL can change, the open set only O_NONBLOCK.
+    if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK) &&
+        fcntl(static_cast<int>(handle_), F_SETFL, 0) == 0) {
+      continue;
+    }
     if (n < 0) return false;
     *got = static_cast<size_t>(n);
     return true;
@@ -781,6 +852,8 @@ int64_t CurrentCalendarTime() { return static_cast<int64_t>(time(nullptr)); }
 // ---- Text
 
 void UseUtf8Console() {}
+
+bool StandardErrorIsTerminal() { return isatty(STDERR_FILENO) == 1; }
 
 std::wstring WideFromAnsi(const std::string& bytes) {
   std::wstring out;

@@ -488,6 +488,11 @@ int64_t CurrentCalendarTime() { return static_cast<int64_t>(_time64(nullptr)); }
 
 void UseUtf8Console() { SetConsoleOutputCP(CP_UTF8); }
 
+bool StandardErrorIsTerminal() {
+  DWORD mode = 0;
+  return GetConsoleMode(GetStdHandle(STD_ERROR_HANDLE), &mode) != FALSE;
+}
+
 std::wstring WideFromAnsi(const std::string& bytes) {
   if (bytes.empty()) return std::wstring();
   const int length = MultiByteToWideChar(CP_THREAD_ACP, 0, bytes.data(),

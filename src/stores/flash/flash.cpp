@@ -2,6 +2,7 @@
 // installation (level 1) and in it one folder per site (level 2). A site folder
 // with everything below it is one item, named after the site.
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "platform/platform.h"
@@ -16,7 +17,8 @@ constexpr int kMaxPeekDepth = 64;
 
 bool IsDotEntry(const std::wstring& name) { return name == L"." || name == L".."; }
 
-// One level-1 folder: every site folder in it is one item.
+// One level-1 folder: every site folder in it is one item. The filter judges the
+// folder's name first; only an evil folder of a scan is looked into.
 int ProcessFlashCookieFolder(const std::wstring& folder, const CCookieFilter& filter,
                              CFlashCookieArray& items, bool clean) {
   std::vector<platform::FindEntry> entries;
@@ -25,16 +27,16 @@ int ProcessFlashCookieFolder(const std::wstring& folder, const CCookieFilter& fi
   for (const platform::FindEntry& entry : entries) {
     if (IsDotEntry(entry.name) || !entry.is_directory) continue;
     CFlashCookie cookie;
-    cookie.m_strName = kExpiresUnknown;
     cookie.m_strSite = entry.name;
-    if (!cookie.PeekFirstFile(folder, entry.name)) cookie.m_strValue = kExpiresUnknown;
     if (!filter.IsEvil(cookie)) continue;
     if (clean) {
       if (platform::ShellDelete(folder + L"\\" + entry.name) == 0) ++count;
-    } else {
-      items.push_back(cookie);
-      ++count;
+      continue;
     }
+    cookie.m_strName = kExpiresUnknown;
+    if (!cookie.PeekFirstFile(folder, entry.name)) cookie.m_strValue = kExpiresUnknown;
+    items.push_back(std::move(cookie));
+    ++count;
   }
   return count;
 }

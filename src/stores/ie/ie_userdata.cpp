@@ -4,8 +4,13 @@
 // entry it keeps names too, and only while each is still the file it read.
 #include <cstring>
 #include <cwctype>
+#include <functional>
+#include <map>
+#include <optional>
 #include <set>
 #include <string>
+#include <string_view>
+#include <unordered_map>
 #include <utility>
 
 #include "platform/platform.h"
@@ -44,11 +49,32 @@ int ProcessIEUserdataFolder(const std::wstring& folder, const CCookieFilter& fil
   const char* url = nullptr;
   const char* subfolder = nullptr;
   const char* file_name = nullptr;
-  // A crafted index must not name anything outside its storage folder.
-  const auto usable = [&folder](const char* sub, const char* name) {
-    return platform::IsWindowsName(platform::WideFromAnsi(sub)) &&
-           platform::IsWindowsName(platform::WideFromAnsi(name)) &&
-           !platform::IsLinkOrReparsePoint(folder + platform::WideFromAnsi(sub));
+  // A crafted index must not name anything outside its storage folder. An index
+  // names at most 32 subfolders: each is looked at once.
+  std::map<std::string, bool, std::less<>> usable_subfolders;
+  const auto usable = [&folder, &usable_subfolders](const char* sub, const char* name) {
+    auto known = usable_subfolders.find(std::string_view(sub));
+    if (known == usable_subfolders.end()) {
+      const std::wstring wide = platform::WideFromAnsi(sub);
+      known = usable_subfolders
+                  .emplace(sub, platform::IsWindowsName(wide) &&
+                                    !platform::IsLinkOrReparsePoint(folder + wide))
+                  .first;
+    }
+    return known->second && platform::IsWindowsName(platform::WideFromAnsi(name));
+  };
+  // The filter is asked first, once a site (an index lists the entries of a site
+  // apart from each other): the files of harmless entries are never looked at.
+  std::unordered_map<std::wstring, std::optional<CCookieFilter::Rule>> rules;
+  const auto evil = [&filter, &rules](CIEUserdata& item, const char* entry_url) {
+    if (!item.SetSiteFromUrl(entry_url)) return false;
+    auto known = rules.find(item.m_strSite);
+    if (known == rules.end()) {
+      known = rules.emplace(item.m_strSite, filter.Find(item.m_strSite)).first;
+    }
+    if (!known->second) return false;
+    item.m_strRule = filter.Describe(*known->second);
+    return true;
   };
   // The data files of the entries a clean keeps: one file may serve several
   // entries, and a file a kept entry names is never deleted.
@@ -56,7 +82,7 @@ int ProcessIEUserdataFolder(const std::wstring& folder, const CCookieFilter& fil
   if (clean) {
     while (index.Next(&url, &subfolder, &file_name)) {
       CIEUserdata item;
-      if (usable(subfolder, file_name) && !(item.SetSiteFromUrl(url) && filter.IsEvil(item))) {
+      if (!evil(item, url) && usable(subfolder, file_name)) {
         kept.insert(DataFileKey(subfolder, file_name));
       }
     }
@@ -65,8 +91,7 @@ int ProcessIEUserdataFolder(const std::wstring& folder, const CCookieFilter& fil
   int count = 0;
   while (index.Next(&url, &subfolder, &file_name)) {
     CIEUserdata item;
-    if (!usable(subfolder, file_name)) continue;
-    if (!item.SetSiteFromUrl(url) || !filter.IsEvil(item)) continue;
+    if (!evil(item, url) || !usable(subfolder, file_name)) continue;
     if (!clean) {
       if (!ReadUserdataFile(item, folder, subfolder, file_name)) continue;
       items.push_back(item);

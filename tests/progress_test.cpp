@@ -1,0 +1,82 @@
+// The console front end's line of progress: what it draws when, and that output
+// read by programs never carries it.
+#include <gtest/gtest.h>
+
+#include <optional>
+#include <sstream>
+
+#include "cli/cli.h"
+#include "cli/progress.h"
+#include "platform/platform.h"
+#include "support/registry_sandbox.h"
+#include "support/temp_tree.h"
+
+TEST(ProgressLine, DrawsTheLatestTextAfterTheFirstSecondAndErasesIt) {
+  const SequenceProgress ie{Browser::kIE, "cookies", 0}, edge{Browser::kEdge, "local-storage", 12},
+      flash{Browser::kFlash, "objects", 12}, safari{Browser::kSafari, "storage", 3};
+  const std::string edge_text = "Scanning Microsoft Edge local-storage: 12 found so far",
+                    flash_text = "Scanning Flash objects: 12 found so far",
+                    safari_text = "Cleaning Safari storage: 3 removed so far";
+  const auto erased = [](const std::string& text) {
+    return "\r" + std::string(text.size(), ' ') + "\r";
+  };
+  // At a time from the start (ms), what the sequence tells, if anything; then a tick.
+  using Steps = std::vector<std::pair<int, std::optional<SequenceProgress>>>;
+  const struct {
+    const char* name;
+    ProgressKind kind;
+    Steps steps;
+    std::string drawn;
+  } cases[] = {
+      {"under a second nothing shows", ProgressKind::kScan, {{0, ie}, {999, edge}}, ""},
+      {"nothing told, nothing shown", ProgressKind::kScan, {{1500, std::nullopt}}, ""},
+      {"then the latest text shows, once",
+       ProgressKind::kScan,
+       {{0, ie}, {500, edge}, {1000, std::nullopt}, {1100, std::nullopt}},
+       "\r" + edge_text + erased(edge_text)},
+      {"a shorter text blanks the rest of a longer one",
+       ProgressKind::kScan,
+       {{1000, edge}, {1100, flash}},
+       "\r" + edge_text + "\r" + flash_text + std::string(edge_text.size() - flash_text.size(), ' ') +
+           erased(flash_text)},
+      {"a clean counts what it removed", ProgressKind::kClean, {{2000, safari}},
+       "\r" + safari_text + erased(safari_text)},
+  };
+  const CProgressLine::Clock::time_point start;
+  for (const auto& c : cases) {
+    std::ostringstream terminal;
+    CProgressLine line(terminal, c.kind, start);
+    for (const auto& [at_ms, told] : c.steps) {
+      if (told) line.Update(*told);
+      line.Tick(start + std::chrono::milliseconds(at_ms));
+    }
+    line.Clear();
+    EXPECT_EQ(terminal.str(), c.drawn) << c.name;
+  }
+  // On the real clock, a run under a second leaves the terminal as it was.
+  std::ostringstream terminal;
+  EXPECT_EQ(RunWithProgress(terminal, true, ProgressKind::kScan,
+                            [&ie](const ProgressSink& sink) { sink(ie); return 5; }),
+            5);
+  EXPECT_EQ(terminal.str(), "");
+}
+
+class ProgressInOutput : public RegistryTest {
+ protected:
+  TempTree profile_;
+};
+
+TEST_F(ProgressInOutput, JsonOnATerminalIsWhatItIsElsewhere) {
+  for (const char* command : {"scan", "clean"}) {
+    std::ostringstream out[2], err[2];
+    for (const bool terminal : {false, true}) {
+      profile_.Write(std::string(TempProfile::kCookies) + "/c.txt",
+                     "id\nval\nad.doubleclick.net/\n0\n0\n0\n0\n0\n*\n");
+      RunCli({"trackscrub-cli", command, "--profile", platform::Utf8FromWide(profile_.Path()),
+              "--json"},
+             out[terminal], err[terminal], terminal);
+    }
+    EXPECT_EQ(out[1].str(), out[0].str()) << command;
+    EXPECT_EQ(err[1].str(), "") << command;
+  }
+}
