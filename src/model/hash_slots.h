@@ -15,7 +15,9 @@
 
 namespace hash_slots {
 
-inline uint64_t Step(uint64_t state, uint64_t c) { return (state + c + 1) * 0x9E3779B97F4A7C15ull; }
+inline uint64_t Step(uint64_t state, uint64_t c) {
+  return (state + c + 1) * 0x9E3779B97F4A7C15ull;
+}
 
 inline uint64_t Finish(uint64_t state) {
   state ^= state >> 33;  // the low bits, which pick the slot, from all of them

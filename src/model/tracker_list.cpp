@@ -143,9 +143,10 @@ void CTrackerList::Read(std::string_view line) {
   if (line.substr(0, 2) == "@@") return skip(Skip::kException);
   // A cosmetic rule puts its marker ("##", "#@#", "#?#", "#$#", "#%#" and their
   // kin) right after its domains; a comment's "#" follows a blank.
-  for (size_t hash = line.find('#'); hash != std::string_view::npos; hash = line.find('#', hash + 1)) {
-    if (!IsBlank(line[hash - 1]) && hash + 1 < line.size() &&
-        std::string_view("#@?$%").find(line[hash + 1]) != std::string_view::npos) {
+  for (size_t mark = line.find('#'); mark != std::string_view::npos;
+       mark = line.find('#', mark + 1)) {
+    if (!IsBlank(line[mark - 1]) && mark + 1 < line.size() &&
+        std::string_view("#@?$%").find(line[mark + 1]) != std::string_view::npos) {
       return skip(Skip::kElementHiding);
     }
   }
