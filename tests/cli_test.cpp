@@ -289,7 +289,7 @@ TEST_F(Cli, ListFilterCountsEachListAndNamesTheOnesLeftOut) {
             "# tracker list comments.txt: 0 domains; holds no domain\n"
             "# tracker list utf16.txt: 0 domains; holds UTF-16 text; save it as UTF-8 or ANSI\n"
             "# tracker list missing.txt: 0 domains; was not found\n"
-            "# keep list keep.txt: 1 domains\n");
+            "# keep list keep.txt: 1 domain\n");
   EXPECT_EQ(err_.str(), "trackscrub-cli: tracker list '" + Profile() + "/comments.txt' holds no domain; it is left out\n"
                         "trackscrub-cli: tracker list '" + Profile() + "/utf16.txt' holds UTF-16 text; save it as UTF-8 or ANSI; it is left out\n"
                         "trackscrub-cli: tracker list '" + Profile() + "/missing.txt' was not found; it is left out\n");

@@ -249,7 +249,7 @@ std::string CountsText(size_t domains, const SkipCounts& counts) {
     skipped += platform::Utf8FromWide(ListSkipText(static_cast<CTrackerList::Skip>(reason))) +
                ": " + std::to_string(counts[reason]);
   }
-  const std::string text = std::to_string(domains) + " domains";
+  const std::string text = std::to_string(domains) + (domains == 1 ? " domain" : " domains");
   return skipped.empty() ? text : text + "; lines skipped (" + skipped + ")";
 }
 
