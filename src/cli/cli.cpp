@@ -446,11 +446,10 @@ int RunCli(const std::vector<std::string>& args, std::ostream& out, std::ostream
   const bool show_progress = err_is_terminal && !json;
   if (command == "clean") {
     std::vector<HeldBrowserStore> held;
-    const int removed = RunWithProgress(err, show_progress, ProgressKind::kClean,
-                                        [&](const ProgressSink& progress) {
-                                          return RunCleanSequence(filter, gate, nullptr, &held,
-                                                                  progress);
-                                        });
+    int removed = 0;
+    RunWithProgress(err, show_progress, ProgressKind::kClean, [&](const ProgressSink& progress) {
+      removed = RunCleanSequence(filter, gate, nullptr, &held, progress);
+    });
     PrintClean(out, removed, held, json);
     ReportSkipped(err, held);
     return held.empty() ? kExitOk : kExitSkipped;
@@ -458,7 +457,6 @@ int RunCli(const std::vector<std::string>& args, std::ostream& out, std::ostream
   CScanLists lists;
   RunWithProgress(err, show_progress, ProgressKind::kScan, [&](const ProgressSink& progress) {
     RunScanSequence(filter, &lists, gate, progress);
-    return static_cast<int>(lists.Total());
   });
   PrintScan(out, lists, json);
   ReportSkipped(err, lists.held);

@@ -60,9 +60,12 @@ void CProgressTicker::Run() {
   }
 }
 
-int RunWithProgress(std::ostream& terminal, bool show, ProgressKind kind,
-                    const std::function<int(const ProgressSink&)>& sequence) {
-  if (!show) return sequence(nullptr);
+void RunWithProgress(std::ostream& terminal, bool show, ProgressKind kind,
+                     const std::function<void(const ProgressSink&)>& sequence) {
+  if (!show) {
+    sequence(nullptr);
+    return;
+  }
   CProgressTicker ticker(terminal, kind);
-  return sequence(ticker.Sink());
+  sequence(ticker.Sink());
 }

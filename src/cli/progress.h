@@ -69,5 +69,5 @@ class CProgressTicker {
 
 // Runs `sequence` with a sink that keeps the line on `terminal` when `show` is true
 // (and with none when it is false); the line is gone when this returns.
-int RunWithProgress(std::ostream& terminal, bool show, ProgressKind kind,
-                    const std::function<int(const ProgressSink&)>& sequence);
+void RunWithProgress(std::ostream& terminal, bool show, ProgressKind kind,
+                     const std::function<void(const ProgressSink&)>& sequence);
