@@ -381,16 +381,20 @@ class FirefoxStorage : public Firefox {
 
 TEST(FirefoxScope, SiteIsTheScopeBeforeItsFirstColonReversed) {
   const struct {
-    const wchar_t* scope;
-    const wchar_t* site;
+    const char* scope;
+    const char* site;
   } cases[] = {
-      {L"zyx.:http:80", L".xyz"},
-      {L"moc.rekcart.www.:https:443", L".www.tracker.com"},
-      {L"moc.rekcart", L"tracker.com"},
-      {L":http:80", L""},
-      {L"", L""},
+      {"zyx.:http:80", ".xyz"},
+      {"moc.rekcart.www.:https:443", ".www.tracker.com"},
+      {"moc.rekcart", "tracker.com"},
+      {":http:80", ""},
+      {"", ""},
   };
-  for (const auto& c : cases) EXPECT_EQ(SiteFromScope(c.scope), c.site) << c.scope;
+  for (const auto& c : cases) {
+    std::string site = c.scope;
+    ScopeToSite(&site);
+    EXPECT_EQ(site, c.site) << c.scope;
+  }
 }
 
 TEST_F(FirefoxStorage, BothTablesAreScannedAndCleaned) {

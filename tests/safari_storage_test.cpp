@@ -52,12 +52,14 @@ std::vector<std::string> Column(const TempTree& tree, const std::string& relativ
   sqlite3* db = nullptr;
   if (sqlite3_open_v2(platform::PathForSqlite(tree.Path(relative)).c_str(), &db, SQLITE_OPEN_READONLY,
                       nullptr) == SQLITE_OK) {
-    char** cells = nullptr;
-    int rows = 0, columns = 0;
-    if (sqlite3_get_table(db, sql.c_str(), &cells, &rows, &columns, nullptr) == SQLITE_OK) {
-      for (int i = 1; i <= rows; ++i) values.push_back(cells[i * columns] ? cells[i * columns] : "NULL");
+    sqlite3_stmt* rows = nullptr;
+    if (sqlite3_prepare_v2(db, sql.c_str(), -1, &rows, nullptr) == SQLITE_OK) {
+      while (sqlite3_step(rows) == SQLITE_ROW) {
+        const unsigned char* cell = sqlite3_column_text(rows, 0);
+        values.push_back(cell ? reinterpret_cast<const char*>(cell) : "NULL");
+      }
     }
-    sqlite3_free_table(cells);
+    sqlite3_finalize(rows);
   }
   sqlite3_close(db);
   return values;

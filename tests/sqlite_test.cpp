@@ -14,9 +14,9 @@
 #include "support/temp_tree.h"
 
 using sqlite_access::Database;
-using sqlite_access::ResultTable;
 using sqlite_access::Row;
 using sqlite_access::SqlText;
+using sqlite_access::Statement;
 
 namespace {
 
@@ -88,30 +88,33 @@ TEST_F(SqliteHandles, OpeningAgainClosesTheConnectionHeldBefore) {
   EXPECT_TRUE(Writable(first));
 }
 
-TEST_F(SqliteHandles, ResultTableHoldsRowsAndNullCellsAndMoves) {
+TEST_F(SqliteHandles, StatementStepsRowsWithNullCellsAndMoves) {
   Database db;
   ASSERT_TRUE(db.OpenExisting(MakeDb("t.sqlite")));
-  ResultTable table;
-  ASSERT_TRUE(table.Query(db, "SELECT a, b FROM t ORDER BY rowid"));
-  EXPECT_EQ(table.rows(), 2);
-  EXPECT_EQ(table.columns(), 2);
-  EXPECT_STREQ(table.Cell(1, 0), "x");
-  EXPECT_EQ(table.Cell(1, 1), nullptr);
-  EXPECT_STREQ(table.Cell(2, 0), "it's");
-  EXPECT_EQ(Row(table, 1).Text(1), L"(null)");
-  EXPECT_EQ(Row(table, 2).Text(0), L"it's");
+  Statement rows;
+  ASSERT_TRUE(rows.Prepare(db, "SELECT a, b FROM t ORDER BY rowid"));
+  EXPECT_EQ(rows.ColumnCount(), 2);
+  ASSERT_EQ(rows.Step(), Statement::StepResult::kRow);
+  EXPECT_STREQ(rows.ColumnText(0), "x");
+  EXPECT_EQ(rows.ColumnText(1), nullptr);
+  EXPECT_EQ(Row(rows, 0).Text(1), L"(null)");
+  std::string site;
+  Row(rows, 0).AppendBytes(1, &site);
+  Row(rows, 0).AppendBytes(0, &site);
+  EXPECT_EQ(site, "(null)x");
 
-  ResultTable moved(std::move(table));
-  EXPECT_EQ(table.rows(), 0);  // NOLINT(bugprone-use-after-move)
-  EXPECT_EQ(moved.rows(), 2);
-  ResultTable other;
-  ASSERT_TRUE(other.Query(db, "SELECT a FROM t"));
-  other = std::move(moved);  // frees the table held before
-  EXPECT_EQ(other.columns(), 2);
+  Statement moved(std::move(rows));
+  EXPECT_FALSE(rows.is_prepared());  // NOLINT(bugprone-use-after-move)
+  ASSERT_EQ(moved.Step(), Statement::StepResult::kRow);  // where the first one stood
+  EXPECT_EQ(Row(moved, 1).Text(-1), L"it's");
+  Statement other;
+  ASSERT_TRUE(other.Prepare(db, "SELECT a FROM t"));
+  other = std::move(moved);  // finalizes the statement held before
+  EXPECT_EQ(other.ColumnCount(), 2);
+  EXPECT_EQ(other.Step(), Statement::StepResult::kDone);
 
-  EXPECT_FALSE(other.Query(db, "SELECT a FROM no_such_table"));
-  EXPECT_EQ(other.rows(), 0);
-  EXPECT_EQ(other.columns(), 0);
+  EXPECT_FALSE(other.Prepare(db, "SELECT a FROM no_such_table"));
+  EXPECT_FALSE(other.is_prepared());
 }
 
 TEST_F(SqliteHandles, SqlTextQuotesAndMoves) {
@@ -129,7 +132,6 @@ TEST_F(SqliteHandles, SqlTextQuotesAndMoves) {
 // ---- The database step on a table of its own
 
 void FillEntry(const Row& row, CFirefoxUserdata* item) {
-  item->m_strSite = row.Text(0);
   item->m_strName = row.Text(1);
   item->m_strValue = row.Text(2);
 }
@@ -164,7 +166,8 @@ class DatabaseStep : public testing::Test {
   int Step(CFirefoxUserdataArray& items, bool clean, int columns = 3) {
     return sqlite_access::DatabaseStep<CFirefoxUserdata>(
         Db(), filter_, items, clean,
-        {{"SELECT site, name, value FROM entries", columns, FillEntry}});
+        {{"SELECT site, name, value FROM entries", columns, sqlite_access::SiteColumns({0}),
+          FillEntry}});
   }
   int Scan() {
     found_.clear();

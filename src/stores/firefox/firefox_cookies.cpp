@@ -77,11 +77,10 @@ std::vector<sqlite_access::StoreTable<CFirefoxCookie>> CookieTables(sqlite_acces
   std::string select = "SELECT id, name, value, host, expiry, path";
   if (origin_attributes) select += ", originAttributes";
   select += " FROM moz_cookies";
-  return {{select, origin_attributes ? 7 : 6,
+  return {{select, origin_attributes ? 7 : 6, sqlite_access::SiteColumns({kHost, kPath}),
            [origin_attributes, milliseconds](const Row& row, CFirefoxCookie* item) {
              item->m_strName = row.Text(kName);
              item->m_strValue = row.Text(kValue);
-             item->m_strSite = row.Text(kHost) + row.Text(kPath);
              item->m_strExpires =
                  milliseconds ? SecondsOfMilliseconds(row.Text(kExpiry)) : row.Text(kExpiry);
              if (origin_attributes && row.Raw(kOriginAttributes) != nullptr) {

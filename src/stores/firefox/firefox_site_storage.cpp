@@ -74,6 +74,7 @@ int ProcessArchive(const std::wstring& storage, const CCookieFilter& filter,
     item.m_strSite = row.m_strSite;
     item.m_strName = row.m_strName;
     item.m_strValue = row.m_strValue;
+    item.m_strRule = row.m_strRule;
     items.push_back(item);
   }
   return count;
