@@ -43,7 +43,11 @@ class CCookie {
  protected:
   CCookie() = default;
   CCookie(const CCookie&) = default;
+  // Moving never throws, so that a growing list moves its items instead of copying
+  // them.
+  CCookie(CCookie&&) noexcept = default;
   CCookie& operator=(const CCookie&) = default;
+  CCookie& operator=(CCookie&&) noexcept = default;
   ~CCookie() = default;
 };
 

@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <stdexcept>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "platform/platform.h"
@@ -12,7 +13,7 @@
 // Byte n <-> character n. Characters above 255, which no file of the stores holds,
 // become '?'.
 std::string BytesFromWide(const std::wstring& text);
-std::wstring WideFromBytes(const std::string& bytes);
+std::wstring WideFromBytes(std::string_view bytes);
 
 // A file could not be opened, read or written.
 class CFileException : public std::runtime_error {

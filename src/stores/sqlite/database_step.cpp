@@ -154,15 +154,12 @@ SiteOf SiteColumns(std::initializer_list<int> columns) {
   };
 }
 
-std::optional<CCookieFilter::Rule> SiteVerdicts::Find(std::string_view site) {
-  if (slots_.empty()) slots_.resize(kSlots);
-  Slot& slot = slots_[std::hash<std::string_view>()(site) & (kSlots - 1)];
-  if (!slot.used || slot.site != site) {
-    slot.site.assign(site);
-    slot.rule = filter_.Find(site);
-    slot.used = true;
-  }
-  return slot.rule;
+std::optional<CCookieFilter::Rule> SiteVerdicts::Find(const std::string& site) {
+  const auto known = known_.find(site);
+  if (known != known_.end()) return known->second;
+  // A table of more sites than that starts over: memory stays bounded.
+  if (known_.size() == kMaxSites) known_.clear();
+  return known_.emplace(site, filter_.Find(std::string_view(site))).first->second;
 }
 
 std::string TableOfSelect(const std::string& select) {

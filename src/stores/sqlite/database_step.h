@@ -35,7 +35,7 @@
 #include <new>
 #include <optional>
 #include <string>
-#include <string_view>
+#include <unordered_map>
 #include <utility>
 #include <vector>
 
@@ -125,27 +125,21 @@ struct StoreTable {
   std::function<void(const Row& row, Item* item)> fill;
 };
 
-// The filter's verdicts on the sites a step meets, for the latest sites only: a
-// database holds many rows of each site, and asking the filter again costs more
-// than looking the answer up. It keeps a fixed number of sites, whatever the size
-// of the table.
+// The filter's verdicts on the sites a step meets: a database holds many rows of
+// each site, and looking a verdict up costs less than asking the filter again. It
+// remembers at most kMaxSites sites, whatever the size of the table.
 class SiteVerdicts {
  public:
   explicit SiteVerdicts(const CCookieFilter& filter) : filter_(filter) {}
 
   // filter.Find(site), remembered.
-  std::optional<CCookieFilter::Rule> Find(std::string_view site);
+  std::optional<CCookieFilter::Rule> Find(const std::string& site);
+
+  static constexpr size_t kMaxSites = 4096;
 
  private:
-  struct Slot {
-    bool used = false;
-    std::string site;
-    std::optional<CCookieFilter::Rule> rule;
-  };
-  static constexpr size_t kSlots = 512;  // a power of two
-
   const CCookieFilter& filter_;
-  std::vector<Slot> slots_;
+  std::unordered_map<std::string, std::optional<CCookieFilter::Rule>> known_;
 };
 
 // The database step for a store whose items are of class `Item`, with tables the

@@ -338,7 +338,7 @@ SqlText& SqlText::operator=(SqlText&& other) noexcept {
 SqlText::~SqlText() { sqlite3_free(text_); }
 
 std::wstring CellText(const char* cell) {
-  return cell == nullptr ? std::wstring(L"(null)") : WideFromBytes(cell);
+  return cell == nullptr ? std::wstring(L"(null)") : WideFromBytes(std::string_view(cell));
 }
 
 }  // namespace sqlite_access
