@@ -1,16 +1,24 @@
 // ts-bench: times one store (or the whole sequence, or a floor) on a profile.
 //
 //   ts-bench --profile DIR --store NAME --mode scan|clean [--repeat N]
-//   ts-bench --profile DIR --floor read|select [--database FILE] [--repeat N]
-//   ts-bench --profile DIR --floor delete --database FILE
-//   ts-bench --list
+//   ts-bench --profile DIR --floor read|select [--repeat N]
+//   ts-bench --profile DIR --floor select --store NAME [--repeat N]
+//   ts-bench --profile DIR --floor delete --store NAME
+//   ts-bench --list | --list-floors
 //
-// Prints one JSON object: the seconds of each run, the items found (scan) or
+// Prints one JSON object: the seconds of each run (on the clock and of processor
+// time), the items found (scan) or
 // removed (clean), and the process's peak resident memory in KiB. A clean changes
 // the profile, so the runner gives every clean run a fresh copy; the delete floor
-// changes its database, so it runs once on a fresh copy too.
+// changes the store's databases, so it runs once on a fresh copy too.
+//
+// The floors: reading every byte of the profile once; SQLite's own SELECT of the
+// columns the database stores read, over the whole profile or one store's
+// databases; and SQLite's own DELETE of one store's evil rows.
+#include <fnmatch.h>
 #include <sys/resource.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <filesystem>
@@ -18,7 +26,10 @@
 #include <functional>
 #include <iostream>
 #include <map>
+#include <optional>
 #include <string>
+#include <string_view>
+#include <utility>
 #include <vector>
 
 #include <cxxopts.hpp>
@@ -35,27 +46,29 @@ namespace {
 
 namespace fs = std::filesystem;
 
-const std::map<std::string, std::function<int(const CCookieFilter&, bool)>>& Stores() {
+// A store's run: a scan fills the lists given, which the caller keeps until the
+// clock has stopped (freeing what a scan found is not part of the scan).
+using StoreRun = std::function<int(const CCookieFilter&, bool clean, CScanLists* lists)>;
+
+const std::map<std::string, StoreRun>& Stores() {
   // "<browser>-<kind>" for every store of the table of browsers, and "all".
   static const auto stores = [] {
-    std::map<std::string, std::function<int(const CCookieFilter&, bool)>> map;
+    std::map<std::string, StoreRun> map;
     for (const BrowserInfo& browser : Browsers()) {
       for (const StoreEntry& store : browser.stores) {
         // Chrome's second cookie store is the Chromium family's.
         std::string name = std::string(browser.console_name) + "-" + store.kind;
         if (map.count(name) != 0) name += "-family";
-        map[name] = [&browser, &store](const CCookieFilter& filter, bool clean) {
-          CScanLists lists;
+        map[name] = [&browser, &store](const CCookieFilter& filter, bool clean, CScanLists* lists) {
           return clean ? store.clean(browser, filter, nullptr)
-                       : store.scan(browser, filter, lists, nullptr);
+                       : store.scan(browser, filter, *lists, nullptr);
         };
       }
     }
-    map["all"] = [](const CCookieFilter& filter, bool clean) {
+    map["all"] = [](const CCookieFilter& filter, bool clean, CScanLists* lists) {
       if (clean) return RunCleanSequence(filter, [](Browser) { return true; });
-      CScanLists lists;
-      RunScanSequence(filter, &lists, [](Browser) { return true; });
-      return static_cast<int>(lists.Total());
+      RunScanSequence(filter, lists, [](Browser) { return true; });
+      return static_cast<int>(lists->Total());
     };
     return map;
   }();
@@ -76,18 +89,178 @@ int ReadFloor(const fs::path& profile) {
   return files;
 }
 
-// The columns the Chromium family's store reads from "<profile>\\Network\\Cookies".
-constexpr const char* kFamilySelect =
-    "SELECT rowid, host_key, name, path, value, length(encrypted_value), expires_utc, "
-    "top_frame_site_key FROM cookies";
+// ---- The floors of the database stores
 
-int CountRows(const fs::path& file, const std::vector<const char*>& queries) {
+// How a store makes a row's site of the columns named for it.
+enum class SiteForm {
+  kJoined,         // the columns one after the other
+  kReversedScope,  // a webappsstore2 scope: before its first ":", reversed
+  kOrigin,         // a Safari origin: between its first and second "_"
+};
+
+// A table a store reads: the columns its SELECT names after the rowid, and those its
+// site is made of.
+struct TableFloor {
+  const char* table;
+  const char* columns;
+  const char* site;
+  SiteForm form;
+};
+
+// A database store: its databases below the profile (an fnmatch pattern, "*" within
+// one folder name) and its tables.
+struct DatabaseFloor {
+  const char* store;
+  const char* files;
+  std::vector<TableFloor> tables;
+};
+
+const std::vector<DatabaseFloor>& DatabaseFloors() {
+  static const std::vector<TableFloor> family = {
+      {"cookies",
+       "host_key, name, path, value, length(encrypted_value), expires_utc, top_frame_site_key",
+       "host_key, path", SiteForm::kJoined}};
+  static const std::vector<TableFloor> webappsstore = {
+      {"webappsstore", "domain, key, value", "domain", SiteForm::kJoined},
+      {"webappsstore2", "scope, key, value", "scope", SiteForm::kReversedScope}};
+  static const std::string firefox = "AppData/Roaming/Mozilla/Firefox/Profiles/*/";
+  static const std::vector<DatabaseFloor> floors = {
+      {"chrome-cookies", "AppData/Local/Google/Chrome/User Data/*/Cookies",
+       {{"cookies", "host_key, path, name, value, expires_utc, creation_utc", "host_key, path",
+         SiteForm::kJoined}}},
+      {"chrome-cookies-family", "AppData/Local/Google/Chrome/User Data/*/Network/Cookies", family},
+      {"edge-cookies", "AppData/Local/Microsoft/Edge/User Data/*/Network/Cookies", family},
+      {"firefox-cookies", "AppData/Roaming/Mozilla/Firefox/Profiles/*/cookies.sqlite",
+       {{"moz_cookies", "id, name, value, host, expiry, path, originAttributes", "host, path",
+         SiteForm::kJoined}}},
+      {"firefox-storage", "AppData/Roaming/Mozilla/Firefox/Profiles/*/webappsstore.sqlite",
+       webappsstore},
+      {"firefox-site-storage",
+       "AppData/Roaming/Mozilla/Firefox/Profiles/*/storage/ls-archive.sqlite", webappsstore},
+      {"safari-storage", "AppData/Local/Apple Computer/Safari/Databases/Databases.db",
+       {{"Databases", "origin, name, displayName, path", "origin", SiteForm::kOrigin}}},
+  };
+  return floors;
+}
+
+const DatabaseFloor* FloorOf(const std::string& store) {
+  for (const DatabaseFloor& floor : DatabaseFloors()) {
+    if (store == floor.store) return &floor;
+  }
+  return nullptr;
+}
+
+std::string Cell(sqlite3_stmt* statement, int column) {
+  const unsigned char* cell = sqlite3_column_text(statement, column);
+  return cell != nullptr ? reinterpret_cast<const char*>(cell) : "(null)";
+}
+
+// The text between the first and the second "_" of a Safari origin or file name,
+// empty for none.
+std::string_view OriginSite(std::string_view origin) {
+  const size_t first = origin.find('_');
+  const size_t second = first == std::string_view::npos ? first : origin.find('_', first + 1);
+  return second == std::string_view::npos ? std::string_view()
+                                          : origin.substr(first + 1, second - first - 1);
+}
+
+// The site of a row of "SELECT rowid, <site columns> ...", as the store makes it;
+// empty for none.
+std::string SiteOf(sqlite3_stmt* row, SiteForm form) {
+  std::string site;
+  for (int column = 1; column < sqlite3_column_count(row); ++column) site += Cell(row, column);
+  if (form == SiteForm::kReversedScope) {
+    site = site.substr(0, site.find(':'));
+    std::reverse(site.begin(), site.end());
+  } else if (form == SiteForm::kOrigin) {
+    site = std::string(OriginSite(site));
+  }
+  return site;
+}
+
+bool Evil(const CCookieFilter& filter, std::string_view site) {
+  return !site.empty() && filter.Find(site).has_value();
+}
+
+// What a floor works on, found before the clock starts: the store's databases, the
+// rowids of the evil rows of each of their tables, and for Safari the files the
+// store opens or removes beside its index (an evil row's database and folder, the
+// evil local-storage files).
+struct FloorWork {
+  struct Database {
+    fs::path file;
+    std::vector<std::vector<sqlite3_int64>> evil;  // per table of the floor
+  };
+  const DatabaseFloor* floor = nullptr;
+  std::vector<Database> databases;
+  std::vector<std::pair<fs::path, const char*>> reads;  // a file and its SELECT
+  std::vector<fs::path> removals;
+};
+
+void AddSafariFiles(const fs::path& index, const CCookieFilter& filter, FloorWork* work) {
+  const fs::path databases = index.parent_path();
+  sqlite3* db = nullptr;
+  sqlite3_stmt* rows = nullptr;
+  if (sqlite3_open_v2(index.c_str(), &db, SQLITE_OPEN_READONLY, nullptr) == SQLITE_OK &&
+      sqlite3_prepare_v2(db, "SELECT origin, path FROM Databases", -1, &rows, nullptr) ==
+          SQLITE_OK) {
+    while (sqlite3_step(rows) == SQLITE_ROW) {
+      const std::string origin = Cell(rows, 0);
+      if (!Evil(filter, OriginSite(origin))) continue;
+      work->reads.emplace_back(databases / origin / Cell(rows, 1), "SELECT k, v FROM persist_data");
+      work->removals.push_back(databases / origin);
+    }
+  }
+  sqlite3_finalize(rows);
+  sqlite3_close(db);
+  const fs::path local_storage = databases.parent_path() / "LocalStorage";
+  if (!fs::is_directory(local_storage)) return;
+  for (const auto& entry : fs::directory_iterator(local_storage)) {
+    const std::string name = entry.path().filename().string();
+    if (entry.path().extension() != ".localstorage" || !Evil(filter, OriginSite(name))) continue;
+    work->reads.emplace_back(entry.path(), "SELECT key, value FROM ItemTable");
+    work->removals.push_back(entry.path());
+  }
+}
+
+FloorWork PrepareFloor(const fs::path& profile, const DatabaseFloor& floor,
+                       const CCookieFilter& filter) {
+  FloorWork work;
+  work.floor = &floor;
+  for (const auto& entry : fs::recursive_directory_iterator(profile)) {
+    const std::string relative = fs::relative(entry.path(), profile).generic_string();
+    if (!entry.is_regular_file() || fnmatch(floor.files, relative.c_str(), FNM_PATHNAME) != 0) {
+      continue;
+    }
+    FloorWork::Database database{entry.path(), {}};
+    sqlite3* db = nullptr;
+    sqlite3_open_v2(entry.path().c_str(), &db, SQLITE_OPEN_READONLY, nullptr);
+    for (const TableFloor& table : floor.tables) {
+      std::vector<sqlite3_int64> evil;
+      const std::string sql = std::string("SELECT rowid, ") + table.site + " FROM " + table.table;
+      sqlite3_stmt* rows = nullptr;
+      if (sqlite3_prepare_v2(db, sql.c_str(), -1, &rows, nullptr) == SQLITE_OK) {
+        while (sqlite3_step(rows) == SQLITE_ROW) {
+          if (Evil(filter, SiteOf(rows, table.form))) evil.push_back(sqlite3_column_int64(rows, 0));
+        }
+      }
+      sqlite3_finalize(rows);
+      database.evil.push_back(std::move(evil));
+    }
+    sqlite3_close(db);
+    if (std::string(floor.store) == "safari-storage") AddSafariFiles(entry.path(), filter, &work);
+    work.databases.push_back(std::move(database));
+  }
+  return work;
+}
+
+int CountRows(const fs::path& file, const std::vector<std::string>& queries) {
   int rows = 0;
   sqlite3* db = nullptr;
   if (sqlite3_open_v2(file.c_str(), &db, SQLITE_OPEN_READONLY, nullptr) == SQLITE_OK) {
-    for (const char* sql : queries) {
+    for (const std::string& sql : queries) {
       sqlite3_exec(
-          db, sql,
+          db, sql.c_str(),
           [](void* count, int, char**, char**) {
             ++*static_cast<int*>(count);
             return 0;
@@ -99,71 +272,65 @@ int CountRows(const fs::path& file, const std::vector<const char*>& queries) {
   return rows;
 }
 
-// SQLite's own SELECT of the columns the stores read, over every cookie and
-// storage database of the profile.
-int SelectFloor(const fs::path& profile) {
-  static const std::map<std::string, std::vector<const char*>> queries = {
-      {"cookies.sqlite", {"SELECT id, name, value, host, expiry, path FROM moz_cookies"}},
-      {"webappsstore.sqlite",
-       {"SELECT scope, key, value FROM webappsstore2", "SELECT domain, key, value FROM webappsstore"}},
-      {"Cookies",
-       {"SELECT creation_utc, name, value, host_key, expires_utc, path FROM cookies"}},
-      {"Databases.db", {"SELECT guid, origin, name, displayName, path FROM Databases"}},
-  };
+// SQLite's own SELECT of the columns the store reads (the rowid first) over the
+// store's databases, and of the files it opens beside them. The rows read.
+int SelectFloor(const FloorWork& work) {
   int rows = 0;
-  for (const auto& entry : fs::recursive_directory_iterator(profile)) {
-    const auto query = queries.find(entry.path().filename().string());
-    if (!entry.is_regular_file() || query == queries.end()) continue;
-    if (entry.path().parent_path().filename() == "Network") {
-      rows += CountRows(entry.path(), {kFamilySelect});
-    } else {
-      rows += CountRows(entry.path(), query->second);
+  std::vector<std::string> queries;
+  for (const TableFloor& table : work.floor->tables) {
+    queries.push_back(std::string("SELECT rowid, ") + table.columns + " FROM " + table.table);
+  }
+  for (const FloorWork::Database& database : work.databases) rows += CountRows(database.file, queries);
+  for (const auto& [file, sql] : work.reads) rows += CountRows(file, {sql});
+  return rows;
+}
+
+// SQLite's own DELETE of the evil rows by rowid, in one transaction per database
+// with secure delete on, as the store's clean runs it (open, delete, commit, close),
+// then the removal of the files the store removes beside them. The rows deleted.
+int DeleteFloor(const FloorWork& work) {
+  int deleted = 0;
+  for (const FloorWork::Database& database : work.databases) {
+    std::string sql = "PRAGMA secure_delete=ON; BEGIN IMMEDIATE;";
+    bool any = false;
+    for (size_t table = 0; table < database.evil.size(); ++table) {
+      if (database.evil[table].empty()) continue;
+      any = true;
+      sql += std::string(" DELETE FROM ") + work.floor->tables[table].table + " WHERE rowid IN (";
+      for (size_t i = 0; i < database.evil[table].size(); ++i) {
+        if (i != 0) sql += ',';
+        sql += std::to_string(database.evil[table][i]);
+      }
+      sql += ");";
     }
+    if (!any) continue;
+    sql += " COMMIT;";
+    sqlite3* db = nullptr;
+    if (sqlite3_open_v2(database.file.c_str(), &db, SQLITE_OPEN_READWRITE, nullptr) == SQLITE_OK &&
+        sqlite3_exec(db, sql.c_str(), nullptr, nullptr, nullptr) == SQLITE_OK) {
+      deleted += static_cast<int>(sqlite3_total_changes(db));
+    }
+    sqlite3_close(db);
+  }
+  for (const fs::path& path : work.removals) fs::remove_all(path);
+  return deleted;
+}
+
+// SQLite's own SELECT over every store's databases of the profile.
+int WholeSelectFloor(const fs::path& profile, const CCookieFilter& filter) {
+  int rows = 0;
+  for (const DatabaseFloor& floor : DatabaseFloors()) {
+    rows += SelectFloor(PrepareFloor(profile, floor, filter));
   }
   return rows;
 }
 
-// The rowids of the evil rows of a Chromium family Cookies database, as the filter
-// judges their host_key and path.
-std::vector<sqlite3_int64> EvilRowids(const fs::path& database, const CCookieFilter& filter) {
-  std::vector<sqlite3_int64> rowids;
-  sqlite3* db = nullptr;
-  sqlite3_stmt* select = nullptr;
-  if (sqlite3_open_v2(database.c_str(), &db, SQLITE_OPEN_READONLY, nullptr) == SQLITE_OK &&
-      sqlite3_prepare_v2(db, "SELECT rowid, host_key, path FROM cookies", -1, &select,
-                         nullptr) == SQLITE_OK) {
-    CChromiumCookie item;
-    while (sqlite3_step(select) == SQLITE_ROW) {
-      const auto text = [select](int column) {
-        const unsigned char* cell = sqlite3_column_text(select, column);
-        return std::string(cell != nullptr ? reinterpret_cast<const char*>(cell) : "");
-      };
-      item.m_strSite = platform::WideFromUtf8(text(1) + text(2));
-      if (filter.IsEvil(item)) rowids.push_back(sqlite3_column_int64(select, 0));
-    }
-  }
-  sqlite3_finalize(select);
-  sqlite3_close(db);
-  return rowids;
-}
-
-// SQLite's own DELETE of the given rows, in one transaction with secure delete on,
-// as the clean pass runs it: open, delete, commit, close. The rows deleted.
-int DeleteFloor(const fs::path& database, const std::vector<sqlite3_int64>& rowids) {
-  std::string sql = "PRAGMA secure_delete=ON; BEGIN IMMEDIATE; DELETE FROM cookies WHERE rowid IN (";
-  for (size_t i = 0; i < rowids.size(); ++i) {
-    if (i != 0) sql += ',';
-    sql += std::to_string(rowids[i]);
-  }
-  sql += "); COMMIT;";
-  int deleted = 0;
-  sqlite3* db = nullptr;
-  if (sqlite3_open_v2(database.c_str(), &db, SQLITE_OPEN_READWRITE, nullptr) == SQLITE_OK &&
-      sqlite3_exec(db, sql.c_str(), nullptr, nullptr, nullptr) == SQLITE_OK) {
-    deleted = static_cast<int>(sqlite3_total_changes(db));
-  }
-  sqlite3_close(db);
-  return deleted;
+// The processor time the process has used so far, in user and in system mode.
+double CpuSeconds() {
+  struct rusage usage {};
+  getrusage(RUSAGE_SELF, &usage);
+  const auto seconds = [](const timeval& t) { return static_cast<double>(t.tv_sec) + t.tv_usec / 1e6; };
+  return seconds(usage.ru_utime) + seconds(usage.ru_stime);
 }
 
 }  // namespace
@@ -174,13 +341,16 @@ int main(int argc, char** argv) {
       "store", "store name or 'all'", cxxopts::value<std::string>())(
       "mode", "scan or clean", cxxopts::value<std::string>()->default_value("scan"))(
       "floor", "read, select or delete", cxxopts::value<std::string>())(
-      "database", "the one database of the select or delete floor",
-      cxxopts::value<std::string>())(
       "repeat", "runs", cxxopts::value<int>()->default_value("1"))(
-      "list", "print the store names, one per line");
+      "list", "print the store names, one per line")(
+      "list-floors", "print the names of the stores with database floors, one per line");
   const auto parsed = options.parse(argc, argv);
   if (parsed.count("list") != 0) {
     for (const auto& store : Stores()) std::cout << store.first << "\n";
+    return 0;
+  }
+  if (parsed.count("list-floors") != 0) {
+    for (const DatabaseFloor& floor : DatabaseFloors()) std::cout << floor.store << "\n";
     return 0;
   }
   if (parsed.count("profile") == 0) {
@@ -191,23 +361,23 @@ int main(int argc, char** argv) {
   platform::SetProfileRoot(platform::WideFromUtf8(profile));
 
   std::function<int()> run;
+  std::optional<CScanLists> lists;
   nlohmann::ordered_json result;
   if (parsed.count("floor") != 0) {
     const std::string floor = parsed["floor"].as<std::string>();
     result["floor"] = floor;
-    const std::string database =
-        parsed.count("database") != 0 ? parsed["database"].as<std::string>() : std::string();
-    if (floor == "read") {
+    const DatabaseFloor* of_store =
+        parsed.count("store") != 0 ? FloorOf(parsed["store"].as<std::string>()) : nullptr;
+    if (of_store != nullptr) result["store"] = of_store->store;
+    const CCookieFilter filter(CtrackscrubApp::GetFilter());
+    if (floor == "read" && of_store == nullptr) {
       run = [&profile] { return ReadFloor(profile); };
-    } else if (floor == "select" && database.empty()) {
-      run = [&profile] { return SelectFloor(profile); };
-    } else if (floor == "select") {
-      run = [database] { return CountRows(database, {kFamilySelect}); };
-    } else if (floor == "delete" && !database.empty()) {
-      const CCookieFilter filter(CtrackscrubApp::GetFilter());
-      run = [database, rowids = EvilRowids(database, filter)] {
-        return DeleteFloor(database, rowids);
-      };
+    } else if (floor == "select" && parsed.count("store") == 0) {
+      run = [&profile, &filter] { return WholeSelectFloor(profile, filter); };
+    } else if (floor == "select" && of_store != nullptr) {
+      run = [work = PrepareFloor(profile, *of_store, filter)] { return SelectFloor(work); };
+    } else if (floor == "delete" && of_store != nullptr) {
+      run = [work = PrepareFloor(profile, *of_store, filter)] { return DeleteFloor(work); };
     } else {
       std::cerr << options.help();
       return 2;
@@ -222,19 +392,26 @@ int main(int argc, char** argv) {
     const bool clean = parsed["mode"].as<std::string>() == "clean";
     result["store"] = store;
     result["mode"] = clean ? "clean" : "scan";
-    run = [entry, clean] { return entry->second(CCookieFilter(CtrackscrubApp::GetFilter()), clean); };
+    run = [entry, clean, &lists] {
+      return entry->second(CCookieFilter(CtrackscrubApp::GetFilter()), clean, &*lists);
+    };
   }
   std::vector<double> seconds;
+  std::vector<double> cpu;
   int count = 0;
   for (int i = 0; i < parsed["repeat"].as<int>(); ++i) {
+    lists.emplace();  // the lists of the run before are freed here, before the clock starts
+    const double cpu_start = CpuSeconds();
     const auto start = std::chrono::steady_clock::now();
     count = run();
     seconds.push_back(std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count());
+    cpu.push_back(CpuSeconds() - cpu_start);
   }
   struct rusage usage {};
   getrusage(RUSAGE_SELF, &usage);
   result["count"] = count;
   result["seconds"] = seconds;
+  result["cpu_seconds"] = cpu;
   result["peak_kib"] = usage.ru_maxrss;
   std::cout << result.dump() << "\n";
   return 0;

@@ -43,10 +43,9 @@ class CCookie {
  protected:
   CCookie() = default;
   CCookie(const CCookie&) = default;
-  // Moving never throws, so that a growing list moves its items instead of copying
-  // them.
-  CCookie(CCookie&&) noexcept = default;
   CCookie& operator=(const CCookie&) = default;
+  // Item lists move their items as they grow, never copy them.
+  CCookie(CCookie&&) noexcept = default;
   CCookie& operator=(CCookie&&) noexcept = default;
   ~CCookie() = default;
 };

@@ -21,10 +21,9 @@ std::string BytesFromWide(const std::wstring& text) {
 }
 
 std::wstring WideFromBytes(std::string_view bytes) {
-  std::wstring text(bytes.size(), L'\0');
-  for (size_t i = 0; i < bytes.size(); ++i) {
-    text[i] = static_cast<wchar_t>(static_cast<unsigned char>(bytes[i]));
-  }
+  std::wstring text;
+  text.reserve(bytes.size());
+  for (char b : bytes) text += static_cast<wchar_t>(static_cast<unsigned char>(b));
   return text;
 }
 

@@ -171,11 +171,10 @@ int PlannedDatabaseStep(const std::wstring& path, const CCookieFilter& filter,
           const std::optional<CCookieFilter::Rule> rule = verdicts.Find(site);
           if (!rule) return false;
           if (!clean) {
-            Item item;
+            Item& item = items.emplace_back();
             item.m_strSite = WideFromBytes(site);
             fill(row, &item);
             item.m_strRule = filter.Describe(*rule);
-            items.push_back(std::move(item));
           }
           return true;
         };
