@@ -227,8 +227,9 @@ FloorWork PrepareFloor(const fs::path& profile, const DatabaseFloor& floor,
                        const CCookieFilter& filter) {
   FloorWork work;
   work.floor = &floor;
+  const size_t prefix = (profile / "").generic_string().size();
   for (const auto& entry : fs::recursive_directory_iterator(profile)) {
-    const std::string relative = fs::relative(entry.path(), profile).generic_string();
+    const std::string relative = entry.path().generic_string().substr(prefix);
     if (!entry.is_regular_file() || fnmatch(floor.files, relative.c_str(), FNM_PATHNAME) != 0) {
       continue;
     }

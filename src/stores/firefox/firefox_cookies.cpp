@@ -106,11 +106,13 @@ int ProcessFirefoxCookieFile(const std::wstring& path, const CCookieFilter& filt
     mode.ctrl_z_ends_text = false;
     file.emplace(path, kMaxRecordFileBytes, mode);
     CFirefoxCookie cookie;
+    sqlite_access::SiteVerdicts<std::wstring> verdicts(filter);
     for (;;) {
       const uint64_t capture_start = file->Offset();
       if (clean) file->BeginCapture();
       if (!cookie.ReadFrom(*file)) break;
-      if (filter.IsEvil(cookie)) {
+      if (const std::optional<CCookieFilter::Rule> rule = verdicts.Find(cookie.m_strSite)) {
+        cookie.m_strRule = filter.Describe(*rule);
         ++count;
         if (!clean) items.push_back(cookie);
       } else if (clean) {

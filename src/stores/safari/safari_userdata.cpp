@@ -95,12 +95,14 @@ int ProcessSafariDatabases(const std::wstring& folder, const CCookieFilter& filt
         rows.ColumnCount() != 5) {
       return 0;
     }
+    sqlite_access::SiteVerdicts<std::string> verdicts(filter);
+    std::string site;
     while (rows.Step() == Statement::StepResult::kRow) {
       // The filter decides on the origin's site before anything else is read.
       const char* cell = rows.ColumnText(1);
-      const std::string_view site = SiteOfOrigin(std::string_view(cell != nullptr ? cell : ""));
+      site = SiteOfOrigin(std::string_view(cell != nullptr ? cell : ""));
       if (site.empty()) continue;
-      const std::optional<CCookieFilter::Rule> rule = filter.Find(site);
+      const std::optional<CCookieFilter::Rule> rule = verdicts.Find(site);
       if (!rule) continue;
       const std::wstring origin = CellText(cell);
       if (clean) {
@@ -108,7 +110,7 @@ int ProcessSafariDatabases(const std::wstring& folder, const CCookieFilter& filt
         continue;
       }
       CSafariUserdata item;
-      item.m_strSite = WideFromBytes(std::string(site));
+      item.m_strSite = WideFromBytes(site);
       item.m_strRule = filter.Describe(*rule);
       if (IsOriginFolder(folder, origin) &&
           platform::IsWindowsName(CellText(rows.ColumnText(4))) &&
@@ -153,9 +155,13 @@ int ProcessSafariLocalStorage(const std::wstring& folder, const CCookieFilter& f
   std::vector<platform::FindEntry> entries;
   if (!platform::FindFiles(folder + L"*.localstorage", &entries)) return 0;
   int count = 0;
+  sqlite_access::SiteVerdicts<std::wstring> verdicts(filter);
   for (const platform::FindEntry& entry : entries) {
     CSafariUserdata item;
-    if (entry.is_directory || !item.SetSiteFromOrigin(entry.name) || !filter.IsEvil(item)) continue;
+    if (entry.is_directory || !item.SetSiteFromOrigin(entry.name)) continue;
+    const std::optional<CCookieFilter::Rule> rule = verdicts.Find(item.m_strSite);
+    if (!rule) continue;
+    item.m_strRule = filter.Describe(*rule);
     if (clean) {
       if (platform::ShellDelete(folder + entry.name) == 0) ++count;
     } else if (item.DescribeLocalStorage(folder + entry.name)) {

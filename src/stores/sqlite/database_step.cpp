@@ -154,14 +154,6 @@ SiteOf SiteColumns(std::initializer_list<int> columns) {
   };
 }
 
-std::optional<CCookieFilter::Rule> SiteVerdicts::Find(const std::string& site) {
-  const auto known = known_.find(site);
-  if (known != known_.end()) return known->second;
-  // A table of more sites than that starts over: memory stays bounded.
-  if (known_.size() == kMaxSites) known_.clear();
-  return known_.emplace(site, filter_.Find(std::string_view(site))).first->second;
-}
-
 std::string TableOfSelect(const std::string& select) {
   const size_t from = select.rfind(" FROM ");
   if (from == std::string::npos) return std::string();

@@ -35,6 +35,7 @@
 #include <new>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <unordered_map>
 #include <utility>
 #include <vector>
@@ -125,21 +126,29 @@ struct StoreTable {
   std::function<void(const Row& row, Item* item)> fill;
 };
 
-// The filter's verdicts on the sites a step meets: a database holds many rows of
-// each site, and looking a verdict up costs less than asking the filter again. It
-// remembers at most kMaxSites sites, whatever the size of the table.
+// The filter's verdicts on the sites a store meets, as 8-bit text (std::string) or
+// wide text (std::wstring): a database or a folder holds many items of each site,
+// and looking a verdict up costs less than asking the filter again. It remembers
+// at most kMaxSites sites, however many it meets.
+template <typename Text>
 class SiteVerdicts {
  public:
   explicit SiteVerdicts(const CCookieFilter& filter) : filter_(filter) {}
 
   // filter.Find(site), remembered.
-  std::optional<CCookieFilter::Rule> Find(const std::string& site);
+  std::optional<CCookieFilter::Rule> Find(const Text& site) {
+    const auto known = known_.find(site);
+    if (known != known_.end()) return known->second;
+    if (known_.size() == kMaxSites) known_.clear();  // memory stays bounded
+    const std::basic_string_view<typename Text::value_type> view(site);
+    return known_.emplace(site, filter_.Find(view)).first->second;
+  }
 
   static constexpr size_t kMaxSites = 4096;
 
  private:
   const CCookieFilter& filter_;
-  std::unordered_map<std::string, std::optional<CCookieFilter::Rule>> known_;
+  std::unordered_map<Text, std::optional<CCookieFilter::Rule>> known_;
 };
 
 // The database step for a store whose items are of class `Item`, with tables the
@@ -157,7 +166,7 @@ int PlannedDatabaseStep(const std::wstring& path, const CCookieFilter& filter,
   if (held != nullptr) *held = HeldReason::kNone;
   const size_t size_before = items.size();
   try {
-    SiteVerdicts verdicts(filter);
+    SiteVerdicts<std::string> verdicts(filter);
     const auto steps = [&](Database& db) {
       std::vector<TableStep> tables;
       for (StoreTable<Item>& table : plan(db)) {
