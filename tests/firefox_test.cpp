@@ -8,6 +8,7 @@
 #include "platform/platform.h"
 #include "sqlite_support.h"
 #include "stores/firefox/firefox.h"
+#include "stores/firefox/firefox_site_storage.h"
 #include "stores/stores.h"
 #include "text/textfile.h"
 #include "support/temp_tree.h"
@@ -378,6 +379,27 @@ class FirefoxStorage : public Firefox {
     return db.Rows("SELECT * FROM " + table + " ORDER BY rowid");
   }
 };
+
+TEST_F(FirefoxStorage, EveryItemOfEachFileNamesThePatternThatFoundIt) {
+  filter_ = CCookieFilter(L"*.tracker.com\n*.ads.+\n");
+  profile_.Write(InProfile("cookies.txt"), CookieLine("x.ads.net", "a") + CookieLine(".tracker.com", "b") +
+                                               CookieLine("y.ads.net", "c"));
+  MakeCookieDb("cookies.sqlite", {{"d", "v", ".ads.org", "/", "0"}, {"e", "v", "www.tracker.com", "/", "0"}});
+  MakeStorageDb(kWebappsstoreSchemaCurrent);
+  AddCurrent("", "ten.sda.:http:80", "k", "v");
+  profile_.MakeDir(InProfile("storage"));
+  TestDb(ProfilePath("storage/ls-archive.sqlite")).Exec(std::string(kWebappsstoreSchemaCurrent) +
+      "INSERT INTO webappsstore2 VALUES ('', 'moc.rekcart.:https:443', 'moc.rekcart.:https:443', 'k', 'v');");
+  ASSERT_EQ(ScanCookies(), 5);
+  ASSERT_EQ(ScanStorage(), 1);
+  CFirefoxSiteStorageArray site_storage;
+  ASSERT_EQ(ProcessFirefoxSiteStorage(filter_, site_storage, false, nullptr), 1);
+  const std::vector<std::wstring> rules = {cookies_[0].m_strRule, cookies_[1].m_strRule, cookies_[2].m_strRule,
+                                           cookies_[3].m_strRule, cookies_[4].m_strRule, storage_[0].m_strRule,
+                                           site_storage[0].m_strRule};
+  EXPECT_EQ(rules, (std::vector<std::wstring>{L"*.ads.+", L"*.tracker.com", L"*.ads.+", L"*.ads.+",
+                                              L"*.tracker.com", L"*.ads.+", L"*.tracker.com"}));
+}
 
 TEST(FirefoxScope, SiteIsTheScopeBeforeItsFirstColonReversed) {
   const struct {

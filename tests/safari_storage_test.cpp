@@ -284,6 +284,20 @@ TEST_F(SafariStorage, LocalStorageFilesAreDescribedAndDeleted) {
   EXPECT_TRUE(profile_.Exists(kLocalStorage + "http_w.ads.net_0.localstorage-journal"));
 }
 
+TEST_F(SafariStorage, EveryItemNamesThePatternThatFoundIt) {
+  filter_ = CCookieFilter(L"*.tracker.com\n*.ads.+\n");
+  AddDatabase("http_www.tracker.com_0", "one", "1.db", 1);
+  AddDatabase("http_x.ads.org_0", "two", "2.db", 1);
+  AddDatabase("http_www.tracker.com_1", "three", "3.db", 1);
+  Sql(profile_, kLocalStorage + "http_x.ads.net_0.localstorage", kLocalStorageSchema);
+  Sql(profile_, kLocalStorage + "http_y.tracker.com_0.localstorage", kLocalStorageSchema);
+  ASSERT_EQ(Scan(), 5);
+  std::vector<std::wstring> rules;
+  for (const CSafariUserdata& item : found_) rules.push_back(item.m_strRule);
+  EXPECT_EQ(rules, (std::vector<std::wstring>{L"*.tracker.com", L"*.ads.+", L"*.tracker.com", L"*.ads.+",
+                                              L"*.tracker.com"}));
+}
+
 TEST(SafariOrigin, TheSiteLiesBetweenTheFirstTwoUnderscores) {
   CSafariUserdata item;
   EXPECT_TRUE(item.SetSiteFromOrigin(L"http_example.com_0"));

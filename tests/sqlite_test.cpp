@@ -197,6 +197,64 @@ TEST_F(DatabaseStep, ScanListsEvilRowsInOrderAndChangesNothing) {
   EXPECT_EQ(Snapshot(tree_, "db"), before);
 }
 
+TEST_F(DatabaseStep, OnlyEvilRowsBecomeItemsNamedByTheirSiteAndRule) {
+  filter_ = CCookieFilter(L"*.tracker.com\n*.ads.+\n");
+  const struct {
+    const char* what;
+    sqlite_access::SiteOf site;
+    std::vector<std::wstring> sites;  // of the items, in order
+  } cases[] = {
+      {"one column", sqlite_access::SiteColumns({0}), {L".tracker.com", L"x.tracker.com", L".ads.net"}},
+      {"columns joined", sqlite_access::SiteColumns({1, 0}), {L"a.tracker.com", L"cx.tracker.com", L"d.ads.net"}},
+      {"a NULL column reads (null)", sqlite_access::SiteColumns({0, 3}), {L".ads.net(null)"}},
+      {"no site", [](const Row&, std::string*) { return false; }, {}},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    std::filesystem::remove_all(tree_.Native("db"));
+    CreateMixed();
+    int filled = 0;
+    const auto step = [&](CFirefoxUserdataArray& items, bool clean) {
+      return sqlite_access::DatabaseStep<CFirefoxUserdata>(
+          Db(), filter_, items, clean,
+          {{"SELECT site, name, value, NULL FROM entries", 4, c.site,
+            [&filled](const Row& row, CFirefoxUserdata* item) { ++filled, FillEntry(row, item); }}});
+    };
+    ASSERT_EQ(step(found_, false), static_cast<int>(c.sites.size()));
+    EXPECT_EQ(filled, static_cast<int>(c.sites.size()));
+    for (size_t i = 0; i < c.sites.size(); ++i) {
+      EXPECT_EQ(found_[i].m_strSite, c.sites[i]);
+      CFirefoxUserdata asked;
+      asked.m_strSite = c.sites[i];
+      EXPECT_TRUE(filter_.IsEvil(asked));
+      EXPECT_EQ(found_[i].m_strRule, asked.m_strRule);
+    }
+    found_.clear();
+    CFirefoxUserdataArray unused;
+    EXPECT_EQ(step(unused, true), static_cast<int>(c.sites.size()));
+    EXPECT_EQ(Rows().size(), 5 - c.sites.size());
+  }
+}
+
+TEST(SiteVerdicts, AgreeWithTheFilterAlsoAfterForgettingSites) {
+  const CCookieFilter filter(L"*.tracker.com\n*.ads.+\nexact.example\n");
+  sqlite_access::SiteVerdicts<std::string> bytes(filter);
+  sqlite_access::SiteVerdicts<std::wstring> wide(filter);
+  const auto rule = [](const std::optional<CCookieFilter::Rule>& found) {
+    return found ? std::make_pair(found->list, found->index) : std::make_pair(-2, size_t{0});
+  };
+  // Each site twice, after more than the remembered number of others.
+  const size_t sites = 2 * sqlite_access::SiteVerdicts<std::string>::kMaxSites + 7;
+  for (size_t i = 0; i < 2 * sites; ++i) {
+    const std::string n = std::to_string(i % sites);
+    const std::string forms[] = {n + ".tracker.com", "ads." + n, "exact.example", n + ".news.example"};
+    const std::string& site = forms[i % 4];
+    const auto expected = rule(filter.Find(std::string_view(site)));
+    EXPECT_EQ(rule(bytes.Find(site)), expected) << site;
+    EXPECT_EQ(rule(wide.Find(WideFromBytes(site))), expected) << site;
+  }
+}
+
 TEST_F(DatabaseStep, CleanDeletesExactlyTheEvilRows) {
   CreateMixed();
   EXPECT_EQ(Clean(), 3);
