@@ -380,30 +380,22 @@ class FirefoxStorage : public Firefox {
   }
 };
 
-TEST_F(FirefoxStorage, EveryItemOfEachFileNamesThePatternThatFoundIt) {
+TEST_F(FirefoxStorage, ItemsOfTheCookieFileAndTheArchiveNameThePatternThatFoundThem) {
   filter_ = CCookieFilter(L"*.tracker.com\n*.ads.+\n");
-  profile_.Write(InProfile("cookies.txt"), CookieLine("x.ads.net", "a") + CookieLine(".tracker.com", "b") +
-                                               CookieLine("y.ads.net", "c"));
-  MakeCookieDb("cookies.sqlite", {{"d", "v", ".ads.org", "/", "0"}, {"e", "v", "www.tracker.com", "/", "0"}});
-  MakeStorageDb(kWebappsstoreSchemaCurrent);
-  AddCurrent("", "ten.sda.:http:80", "k", "v");
+  profile_.Write(InProfile("cookies.txt"), CookieLine("x.ads.net", "a") + CookieLine(".tracker.com", "b") + CookieLine("y.ads.net", "c"));
+  ASSERT_EQ(ScanCookies(), 3);
   profile_.MakeDir(InProfile("storage"));
   TestDb(ProfilePath("storage/ls-archive.sqlite")).Exec(std::string(kWebappsstoreSchemaCurrent) +
       "INSERT INTO webappsstore2 VALUES ('', 'moc.rekcart.:https:443', 'moc.rekcart.:https:443', 'k', 'v');");
-  ASSERT_EQ(ScanCookies(), 5);
-  ASSERT_EQ(ScanStorage(), 1);
-  CFirefoxSiteStorageArray site_storage;
-  ASSERT_EQ(ProcessFirefoxSiteStorage(filter_, site_storage, false, nullptr), 1);
-  const std::vector<std::wstring> rules = {cookies_[0].m_strRule, cookies_[1].m_strRule, cookies_[2].m_strRule,
-                                           cookies_[3].m_strRule, cookies_[4].m_strRule, storage_[0].m_strRule,
-                                           site_storage[0].m_strRule};
-  EXPECT_EQ(rules, (std::vector<std::wstring>{L"*.ads.+", L"*.tracker.com", L"*.ads.+", L"*.ads.+",
-                                              L"*.tracker.com", L"*.ads.+", L"*.tracker.com"}));
+  CFirefoxSiteStorageArray archive;
+  ASSERT_EQ(ProcessFirefoxSiteStorage(filter_, archive, false, nullptr), 1);
+  EXPECT_EQ((std::vector<std::wstring>{cookies_[0].m_strRule, cookies_[1].m_strRule, cookies_[2].m_strRule, archive[0].m_strRule}),
+            (std::vector<std::wstring>{L"*.ads.+", L"*.tracker.com", L"*.ads.+", L"*.tracker.com"}));
 }
 
 TEST(FirefoxScope, SiteIsTheScopeBeforeItsFirstColonReversed) {
   const struct {
-    const char* scope;
+    std::string scope;  // turned into the site in place
     const char* site;
   } cases[] = {
       {"zyx.:http:80", ".xyz"},
@@ -412,11 +404,7 @@ TEST(FirefoxScope, SiteIsTheScopeBeforeItsFirstColonReversed) {
       {":http:80", ""},
       {"", ""},
   };
-  for (const auto& c : cases) {
-    std::string site = c.scope;
-    ScopeToSite(&site);
-    EXPECT_EQ(site, c.site) << c.scope;
-  }
+  for (auto c : cases) { ScopeToSite(&c.scope); EXPECT_EQ(c.scope, c.site); }
 }
 
 TEST_F(FirefoxStorage, BothTablesAreScannedAndCleaned) {

@@ -53,11 +53,10 @@ std::vector<std::string> Column(const TempTree& tree, const std::string& relativ
   if (sqlite3_open_v2(platform::PathForSqlite(tree.Path(relative)).c_str(), &db, SQLITE_OPEN_READONLY,
                       nullptr) == SQLITE_OK) {
     sqlite3_stmt* rows = nullptr;
-    if (sqlite3_prepare_v2(db, sql.c_str(), -1, &rows, nullptr) == SQLITE_OK) {
-      while (sqlite3_step(rows) == SQLITE_ROW) {
-        const unsigned char* cell = sqlite3_column_text(rows, 0);
-        values.push_back(cell ? reinterpret_cast<const char*>(cell) : "NULL");
-      }
+    sqlite3_prepare_v2(db, sql.c_str(), -1, &rows, nullptr);
+    while (rows != nullptr && sqlite3_step(rows) == SQLITE_ROW) {
+      const auto* cell = reinterpret_cast<const char*>(sqlite3_column_text(rows, 0));
+      values.push_back(cell ? cell : "NULL");
     }
     sqlite3_finalize(rows);
   }
@@ -286,16 +285,12 @@ TEST_F(SafariStorage, LocalStorageFilesAreDescribedAndDeleted) {
 
 TEST_F(SafariStorage, EveryItemNamesThePatternThatFoundIt) {
   filter_ = CCookieFilter(L"*.tracker.com\n*.ads.+\n");
-  AddDatabase("http_www.tracker.com_0", "one", "1.db", 1);
-  AddDatabase("http_x.ads.org_0", "two", "2.db", 1);
-  AddDatabase("http_www.tracker.com_1", "three", "3.db", 1);
-  Sql(profile_, kLocalStorage + "http_x.ads.net_0.localstorage", kLocalStorageSchema);
-  Sql(profile_, kLocalStorage + "http_y.tracker.com_0.localstorage", kLocalStorageSchema);
+  for (const char* origin : {"http_www.tracker.com_0", "http_x.ads.org_0", "http_www.tracker.com_1"}) AddDatabase(origin, origin, "1.db", 1);
+  for (const char* file : {"http_x.ads.net_0", "http_y.tracker.com_0"}) Sql(profile_, kLocalStorage + file + ".localstorage", kLocalStorageSchema);
   ASSERT_EQ(Scan(), 5);
   std::vector<std::wstring> rules;
   for (const CSafariUserdata& item : found_) rules.push_back(item.m_strRule);
-  EXPECT_EQ(rules, (std::vector<std::wstring>{L"*.tracker.com", L"*.ads.+", L"*.tracker.com", L"*.ads.+",
-                                              L"*.tracker.com"}));
+  EXPECT_EQ(rules, (std::vector<std::wstring>{L"*.tracker.com", L"*.ads.+", L"*.tracker.com", L"*.ads.+", L"*.tracker.com"}));
 }
 
 TEST(SafariOrigin, TheSiteLiesBetweenTheFirstTwoUnderscores) {
