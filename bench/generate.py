@@ -110,6 +110,21 @@ def firefox(profile, rng, rows, txt_lines, dom_rows):
                    [(site(rng), f"k{i}", value(rng, 64)) for i in range(dom_rows // 10)])
     db.commit()
     db.close()
+    # Today's localStorage archive (a WAL database, as Firefox keeps it), with a
+    # random source of its own so that the rest of the profile stays as it was.
+    archive_rng = random.Random(20261211)
+    os.makedirs(os.path.join(folder, "storage"), exist_ok=True)
+    db = sqlite3.connect(os.path.join(folder, "storage", "ls-archive.sqlite"))
+    db.executescript("PRAGMA journal_mode=WAL; CREATE TABLE webappsstore2 (originAttributes TEXT, "
+                     "originKey TEXT, scope TEXT, key TEXT, value TEXT); CREATE UNIQUE INDEX "
+                     "origin_key_index ON webappsstore2(originAttributes, originKey, key);")
+    rows = []
+    for i in range(dom_rows):
+        scope = site(archive_rng)[::-1] + ".:https:443"
+        rows.append(("", scope, scope, f"k{i}", value(archive_rng, 64)))
+    db.executemany("INSERT INTO webappsstore2 VALUES (?, ?, ?, ?, ?)", rows)
+    db.commit()
+    db.close()
 
 
 def chrome(profile, rng, rows):

@@ -8,6 +8,7 @@
 #include "platform/platform.h"
 #include "sqlite_support.h"
 #include "stores/firefox/firefox.h"
+#include "stores/firefox/firefox_site_storage.h"
 #include "stores/stores.h"
 #include "text/textfile.h"
 #include "support/temp_tree.h"
@@ -379,18 +380,31 @@ class FirefoxStorage : public Firefox {
   }
 };
 
+TEST_F(FirefoxStorage, ItemsOfTheCookieFileAndTheArchiveNameThePatternThatFoundThem) {
+  filter_ = CCookieFilter(L"*.tracker.com\n*.ads.+\n");
+  profile_.Write(InProfile("cookies.txt"), CookieLine("x.ads.net", "a") + CookieLine(".tracker.com", "b") + CookieLine("y.ads.net", "c"));
+  ASSERT_EQ(ScanCookies(), 3);
+  profile_.MakeDir(InProfile("storage"));
+  TestDb(ProfilePath("storage/ls-archive.sqlite")).Exec(std::string(kWebappsstoreSchemaCurrent) +
+      "INSERT INTO webappsstore2 VALUES ('', 'moc.rekcart.:https:443', 'moc.rekcart.:https:443', 'k', 'v');");
+  CFirefoxSiteStorageArray archive;
+  ASSERT_EQ(ProcessFirefoxSiteStorage(filter_, archive, false, nullptr), 1);
+  EXPECT_EQ((std::vector<std::wstring>{cookies_[0].m_strRule, cookies_[1].m_strRule, cookies_[2].m_strRule, archive[0].m_strRule}),
+            (std::vector<std::wstring>{L"*.ads.+", L"*.tracker.com", L"*.ads.+", L"*.tracker.com"}));
+}
+
 TEST(FirefoxScope, SiteIsTheScopeBeforeItsFirstColonReversed) {
   const struct {
-    const wchar_t* scope;
-    const wchar_t* site;
+    std::string scope;  // turned into the site in place
+    const char* site;
   } cases[] = {
-      {L"zyx.:http:80", L".xyz"},
-      {L"moc.rekcart.www.:https:443", L".www.tracker.com"},
-      {L"moc.rekcart", L"tracker.com"},
-      {L":http:80", L""},
-      {L"", L""},
+      {"zyx.:http:80", ".xyz"},
+      {"moc.rekcart.www.:https:443", ".www.tracker.com"},
+      {"moc.rekcart", "tracker.com"},
+      {":http:80", ""},
+      {"", ""},
   };
-  for (const auto& c : cases) EXPECT_EQ(SiteFromScope(c.scope), c.site) << c.scope;
+  for (auto c : cases) { ScopeToSite(&c.scope); EXPECT_EQ(c.scope, c.site); }
 }
 
 TEST_F(FirefoxStorage, BothTablesAreScannedAndCleaned) {

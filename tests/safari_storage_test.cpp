@@ -52,12 +52,13 @@ std::vector<std::string> Column(const TempTree& tree, const std::string& relativ
   sqlite3* db = nullptr;
   if (sqlite3_open_v2(platform::PathForSqlite(tree.Path(relative)).c_str(), &db, SQLITE_OPEN_READONLY,
                       nullptr) == SQLITE_OK) {
-    char** cells = nullptr;
-    int rows = 0, columns = 0;
-    if (sqlite3_get_table(db, sql.c_str(), &cells, &rows, &columns, nullptr) == SQLITE_OK) {
-      for (int i = 1; i <= rows; ++i) values.push_back(cells[i * columns] ? cells[i * columns] : "NULL");
+    sqlite3_stmt* rows = nullptr;
+    sqlite3_prepare_v2(db, sql.c_str(), -1, &rows, nullptr);
+    while (rows != nullptr && sqlite3_step(rows) == SQLITE_ROW) {
+      const auto* cell = reinterpret_cast<const char*>(sqlite3_column_text(rows, 0));
+      values.push_back(cell ? cell : "NULL");
     }
-    sqlite3_free_table(cells);
+    sqlite3_finalize(rows);
   }
   sqlite3_close(db);
   return values;
@@ -280,6 +281,16 @@ TEST_F(SafariStorage, LocalStorageFilesAreDescribedAndDeleted) {
   EXPECT_TRUE(profile_.Exists(kLocalStorage + "http_example.org_0.localstorage"));
   EXPECT_TRUE(profile_.Exists(kLocalStorage + "http_z.ads.net.localstorage"));
   EXPECT_TRUE(profile_.Exists(kLocalStorage + "http_w.ads.net_0.localstorage-journal"));
+}
+
+TEST_F(SafariStorage, EveryItemNamesThePatternThatFoundIt) {
+  filter_ = CCookieFilter(L"*.tracker.com\n*.ads.+\n");
+  for (const char* origin : {"http_www.tracker.com_0", "http_x.ads.org_0", "http_www.tracker.com_1"}) AddDatabase(origin, origin, "1.db", 1);
+  for (const char* file : {"http_x.ads.net_0", "http_y.tracker.com_0"}) Sql(profile_, kLocalStorage + file + ".localstorage", kLocalStorageSchema);
+  ASSERT_EQ(Scan(), 5);
+  std::vector<std::wstring> rules;
+  for (const CSafariUserdata& item : found_) rules.push_back(item.m_strRule);
+  EXPECT_EQ(rules, (std::vector<std::wstring>{L"*.tracker.com", L"*.ads.+", L"*.tracker.com", L"*.ads.+", L"*.tracker.com"}));
 }
 
 TEST(SafariOrigin, TheSiteLiesBetweenTheFirstTwoUnderscores) {

@@ -14,9 +14,9 @@
 #include "support/temp_tree.h"
 
 using sqlite_access::Database;
-using sqlite_access::ResultTable;
 using sqlite_access::Row;
 using sqlite_access::SqlText;
+using sqlite_access::Statement;
 
 namespace {
 
@@ -88,30 +88,24 @@ TEST_F(SqliteHandles, OpeningAgainClosesTheConnectionHeldBefore) {
   EXPECT_TRUE(Writable(first));
 }
 
-TEST_F(SqliteHandles, ResultTableHoldsRowsAndNullCellsAndMoves) {
+TEST_F(SqliteHandles, StatementStepsRowsWithNullCellsAndMoves) {
   Database db;
   ASSERT_TRUE(db.OpenExisting(MakeDb("t.sqlite")));
-  ResultTable table;
-  ASSERT_TRUE(table.Query(db, "SELECT a, b FROM t ORDER BY rowid"));
-  EXPECT_EQ(table.rows(), 2);
-  EXPECT_EQ(table.columns(), 2);
-  EXPECT_STREQ(table.Cell(1, 0), "x");
-  EXPECT_EQ(table.Cell(1, 1), nullptr);
-  EXPECT_STREQ(table.Cell(2, 0), "it's");
-  EXPECT_EQ(Row(table, 1).Text(1), L"(null)");
-  EXPECT_EQ(Row(table, 2).Text(0), L"it's");
-
-  ResultTable moved(std::move(table));
-  EXPECT_EQ(table.rows(), 0);  // NOLINT(bugprone-use-after-move)
-  EXPECT_EQ(moved.rows(), 2);
-  ResultTable other;
-  ASSERT_TRUE(other.Query(db, "SELECT a FROM t"));
-  other = std::move(moved);  // frees the table held before
-  EXPECT_EQ(other.columns(), 2);
-
-  EXPECT_FALSE(other.Query(db, "SELECT a FROM no_such_table"));
-  EXPECT_EQ(other.rows(), 0);
-  EXPECT_EQ(other.columns(), 0);
+  Statement rows;
+  ASSERT_TRUE(rows.Prepare(db, "SELECT a, b FROM t ORDER BY rowid"));
+  ASSERT_EQ(rows.Step(), Statement::StepResult::kRow);
+  EXPECT_STREQ(rows.ColumnText(0), "x");
+  EXPECT_EQ(Row(rows, 0).Text(1), L"(null)");
+  Statement moved(std::move(rows));
+  EXPECT_FALSE(rows.is_prepared());  // NOLINT(bugprone-use-after-move)
+  ASSERT_EQ(moved.Step(), Statement::StepResult::kRow);  // on from where the first one stood
+  EXPECT_EQ(Row(moved, 1).Text(-1), L"it's");
+  Statement other;
+  ASSERT_TRUE(other.Prepare(db, "SELECT a FROM t"));
+  other = std::move(moved);  // finalizes the statement held before
+  EXPECT_EQ(other.Step(), Statement::StepResult::kDone);
+  EXPECT_FALSE(other.Prepare(db, "SELECT a FROM no_such_table"));
+  EXPECT_FALSE(other.is_prepared());
 }
 
 TEST_F(SqliteHandles, SqlTextQuotesAndMoves) {
@@ -129,7 +123,6 @@ TEST_F(SqliteHandles, SqlTextQuotesAndMoves) {
 // ---- The database step on a table of its own
 
 void FillEntry(const Row& row, CFirefoxUserdata* item) {
-  item->m_strSite = row.Text(0);
   item->m_strName = row.Text(1);
   item->m_strValue = row.Text(2);
 }
@@ -164,7 +157,8 @@ class DatabaseStep : public testing::Test {
   int Step(CFirefoxUserdataArray& items, bool clean, int columns = 3) {
     return sqlite_access::DatabaseStep<CFirefoxUserdata>(
         Db(), filter_, items, clean,
-        {{"SELECT site, name, value FROM entries", columns, FillEntry}});
+        {{"SELECT site, name, value FROM entries", columns, sqlite_access::SiteColumns({0}),
+          FillEntry}});
   }
   int Scan() {
     found_.clear();
@@ -192,6 +186,52 @@ TEST_F(DatabaseStep, ScanListsEvilRowsInOrderAndChangesNothing) {
   EXPECT_EQ(found_[2].m_strValue, L"4");
   EXPECT_EQ(found_[2].GetExpires(), L"Unknown");
   EXPECT_EQ(Snapshot(tree_, "db"), before);
+}
+
+TEST_F(DatabaseStep, OnlyEvilRowsBecomeItemsNamedByTheirSiteAndRule) {
+  filter_ = CCookieFilter(L"*.tracker.com\n*.ads.+\n");
+  const struct {
+    const char* what;
+    sqlite_access::SiteOf site;
+    std::vector<std::wstring> sites;  // of the items, in order
+  } cases[] = {
+      {"one column", sqlite_access::SiteColumns({0}), {L".tracker.com", L"x.tracker.com", L".ads.net"}},
+      {"columns joined", sqlite_access::SiteColumns({1, 0}), {L"a.tracker.com", L"cx.tracker.com", L"d.ads.net"}},
+      {"NULL reads (null)", sqlite_access::SiteColumns({0, 3}), {L".ads.net(null)"}},
+      {"no site", [](const Row&, std::string*) { return false; }, {}},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    std::filesystem::remove_all(tree_.Native("db"));
+    CreateMixed();
+    int filled = 0;
+    const auto step = [&](CFirefoxUserdataArray& items, bool clean) {
+      return sqlite_access::DatabaseStep<CFirefoxUserdata>(
+          Db(), filter_, items, clean, {{"SELECT site, name, value, NULL FROM entries", 4, c.site,
+                                         [&filled](const Row& row, CFirefoxUserdata* item) { ++filled, FillEntry(row, item); }}});
+    };
+    found_.clear();
+    ASSERT_EQ(step(found_, false), static_cast<int>(c.sites.size()));
+    EXPECT_EQ(filled, static_cast<int>(c.sites.size()));
+    for (size_t i = 0; i < c.sites.size(); ++i) {
+      EXPECT_EQ(found_[i].m_strSite, c.sites[i]);
+      EXPECT_EQ(found_[i].m_strRule, filter_.Describe(filter_.Find(std::wstring_view(c.sites[i])).value()));
+    }
+    EXPECT_EQ(step(found_, true), static_cast<int>(c.sites.size()));
+    EXPECT_EQ(Rows().size(), 5 - c.sites.size());
+  }
+}
+
+TEST(SiteVerdicts, AgreeWithTheFilterAlsoAfterForgettingSites) {
+  const CCookieFilter filter(L"*.tracker.com\n*.ads.+\nexact.example\n");
+  sqlite_access::SiteVerdicts<std::wstring> verdicts(filter);
+  const auto rule = [](const std::optional<CCookieFilter::Rule>& found) { return found ? int(found->index) : -1; };
+  const size_t sites = 2 * sqlite_access::SiteVerdicts<std::string>::kMaxSites + 7;
+  for (size_t i = 0; i < 2 * sites; ++i) {  // each site twice, more than the kept number of others between
+    const std::string n = std::to_string(i % sites);
+    const std::string site = std::vector<std::string>{n + ".tracker.com", "ads." + n, "exact.example", n + ".news.example"}[i % 4];
+    EXPECT_EQ(rule(verdicts.Find(WideFromBytes(site))), rule(filter.Find(std::string_view(site)))) << site;
+  }
 }
 
 TEST_F(DatabaseStep, CleanDeletesExactlyTheEvilRows) {

@@ -21,10 +21,8 @@ std::string BytesFromWide(const std::wstring& text) {
 }
 
 std::wstring WideFromBytes(std::string_view bytes) {
-  std::wstring text;
-  text.reserve(bytes.size());
-  for (char b : bytes) text += static_cast<wchar_t>(static_cast<unsigned char>(b));
-  return text;
+  const auto* first = reinterpret_cast<const unsigned char*>(bytes.data());
+  return std::wstring(first, first + bytes.size());
 }
 
 // ---- CStdioFile

@@ -12,13 +12,13 @@ namespace {
 
 using sqlite_access::Row;
 
-// Columns of "SELECT creation_utc, name, value, host_key, expires_utc, path FROM cookies".
-enum Column { kCreation, kName, kValue, kHostKey, kExpires, kPath, kColumnCount };
+// Columns of the SELECT below. creation_utc is not shown, but a table without it is
+// not Chrome's.
+enum Column { kHostKey, kPath, kName, kValue, kExpires, kCreation, kColumnCount };
 
 void FillFromCookieRow(const Row& row, CChromeCookie* item) {
   item->m_strName = row.Text(kName);
   item->m_strValue = row.Text(kValue);
-  item->m_strSite = row.Text(kHostKey) + row.Text(kPath);
   item->m_strExpires = row.Text(kExpires);
 }
 
@@ -28,8 +28,8 @@ int ProcessChromeCookieDatabase(const std::wstring& path, const CCookieFilter& f
                                 CChromeCookieArray& items, bool clean, HeldReason* held) {
   return sqlite_access::DatabaseStep<CChromeCookie>(
       path, filter, items, clean,
-      {{"SELECT creation_utc, name, value, host_key, expires_utc, path FROM cookies", kColumnCount,
-        FillFromCookieRow}},
+      {{"SELECT host_key, path, name, value, expires_utc, creation_utc FROM cookies", kColumnCount,
+        sqlite_access::SiteColumns({kHostKey, kPath}), FillFromCookieRow}},
       held);
 }
 

@@ -9,7 +9,6 @@
 #include <new>
 #include <set>
 #include <string>
-#include <unordered_map>
 #include <utility>
 #include <vector>
 
@@ -146,8 +145,8 @@ std::vector<sqlite_access::StoreTable<CChromiumCookie>> CookieTables(
   select += has.expires_utc ? ", expires_utc" : ", 0";
   select += has.top_frame_site_key ? ", top_frame_site_key" : ", ''";
   select += " FROM cookies";
-  return {{select, kColumns, [browser, profile](const Row& row, CChromiumCookie* item) {
-             item->m_strSite = row.Text(kHostKey) + row.Text(kPath);
+  return {{select, kColumns, sqlite_access::SiteColumns({kHostKey, kPath}),
+           [browser, profile](const Row& row, CChromiumCookie* item) {
              item->m_strName = row.Text(kName);
              const char* value = row.Raw(kValue);
              const char* encrypted = row.Raw(kEncryptedLength);
@@ -163,15 +162,6 @@ std::vector<sqlite_access::StoreTable<CChromiumCookie>> CookieTables(
              item->m_nBrowser = browser;
              item->m_strProfile = profile;
            }}};
-}
-
-// The filter decides on the site, host_key and path as m_strSite joins them (SQL NULL
-// as the "(null)" an item reads), and a database holds many rows of each site.
-void SiteOfRow(const Row& row, std::string* key) {
-  const char* host = row.Raw(kHostKey);
-  const char* path = row.Raw(kPath);
-  key->assign(host != nullptr ? host : "(null)");
-  key->append(path != nullptr ? path : "(null)");
 }
 
 }  // namespace
@@ -206,7 +196,7 @@ int ProcessChromiumCookieDatabase(const std::wstring& path, int browser,
       [browser, &profile](sqlite_access::Database& db) {
         return CookieTables(db, browser, profile);
       },
-      held, SiteOfRow);
+      held);
 }
 
 void ForEachChromiumProfile(

@@ -67,6 +67,7 @@ int ProcessFirefoxCookieDatabase(const std::wstring& path, const CCookieFilter& 
 int ProcessFirefoxStorageDatabase(const std::wstring& path, const CCookieFilter& filter,
                                   CFirefoxUserdataArray& items, bool clean, HeldReason* held = nullptr);
 
-// The site of a webappsstore2 scope: the characters before the first ":" (all of
-// them when there is none) in reverse order. "zyx.:http:80" gives ".xyz".
-std::wstring SiteFromScope(const std::wstring& scope);
+// Turns a webappsstore2 scope into its site, in place: the bytes before the first
+// ":" (all of them when there is none) in reverse order. "zyx.:http:80" gives
+// ".xyz".
+void ScopeToSite(std::string* scope);

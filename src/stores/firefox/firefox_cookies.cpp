@@ -77,11 +77,10 @@ std::vector<sqlite_access::StoreTable<CFirefoxCookie>> CookieTables(sqlite_acces
   std::string select = "SELECT id, name, value, host, expiry, path";
   if (origin_attributes) select += ", originAttributes";
   select += " FROM moz_cookies";
-  return {{select, origin_attributes ? 7 : 6,
+  return {{select, origin_attributes ? 7 : 6, sqlite_access::SiteColumns({kHost, kPath}),
            [origin_attributes, milliseconds](const Row& row, CFirefoxCookie* item) {
              item->m_strName = row.Text(kName);
              item->m_strValue = row.Text(kValue);
-             item->m_strSite = row.Text(kHost) + row.Text(kPath);
              item->m_strExpires =
                  milliseconds ? SecondsOfMilliseconds(row.Text(kExpiry)) : row.Text(kExpiry);
              if (origin_attributes && row.Raw(kOriginAttributes) != nullptr) {
@@ -107,11 +106,13 @@ int ProcessFirefoxCookieFile(const std::wstring& path, const CCookieFilter& filt
     mode.ctrl_z_ends_text = false;
     file.emplace(path, kMaxRecordFileBytes, mode);
     CFirefoxCookie cookie;
+    sqlite_access::SiteVerdicts<std::wstring> verdicts(filter);
     for (;;) {
       const uint64_t capture_start = file->Offset();
       if (clean) file->BeginCapture();
       if (!cookie.ReadFrom(*file)) break;
-      if (filter.IsEvil(cookie)) {
+      if (const std::optional<CCookieFilter::Rule> rule = verdicts.Find(cookie.m_strSite)) {
+        cookie.m_strRule = filter.Describe(*rule);
         ++count;
         if (!clean) items.push_back(cookie);
       } else if (clean) {

@@ -2,6 +2,7 @@
 #include "stores/firefox/firefox_site_storage.h"
 
 #include <iterator>
+#include <utility>
 #include <vector>
 
 #include "platform/platform.h"
@@ -69,12 +70,12 @@ int ProcessArchive(const std::wstring& storage, const CCookieFilter& filter,
   CFirefoxUserdataArray rows;
   const int count =
       ProcessFirefoxStorageDatabase(storage + L"\\ls-archive.sqlite", filter, rows, clean);
-  for (const CFirefoxUserdata& row : rows) {
-    CFirefoxSiteStorage item;
-    item.m_strSite = row.m_strSite;
-    item.m_strName = row.m_strName;
-    item.m_strValue = row.m_strValue;
-    items.push_back(item);
+  for (CFirefoxUserdata& row : rows) {
+    CFirefoxSiteStorage& item = items.emplace_back();
+    item.m_strSite = std::move(row.m_strSite);
+    item.m_strName = std::move(row.m_strName);
+    item.m_strValue = std::move(row.m_strValue);
+    item.m_strRule = std::move(row.m_strRule);
   }
   return count;
 }

@@ -1,4 +1,5 @@
 // Firefox DOM storage: "webappsstore.sqlite" of every profile.
+#include <algorithm>
 #include <string>
 
 #include "stores/firefox/firefox.h"
@@ -9,35 +10,36 @@ namespace {
 
 using sqlite_access::Row;
 
-// The older table, keyed by domain.
-void FillFromDomainRow(const Row& row, CFirefoxUserdata* item) {
-  item->m_strSite = row.Text(0);
-  item->m_strName = row.Text(1);
-  item->m_strValue = row.Text(2);
+// Both tables: the site's column, then key and value.
+enum Column { kSite, kKey, kValue, kColumns };
+
+void FillFromRow(const Row& row, CFirefoxUserdata* item) {
+  item->m_strName = row.Text(kKey);
+  item->m_strValue = row.Text(kValue);
 }
 
-
-// The newer table, keyed by a reversed-host scope.
-void FillFromScopeRow(const Row& row, CFirefoxUserdata* item) {
-  item->m_strSite = SiteFromScope(row.Text(0));
-  item->m_strName = row.Text(1);
-  item->m_strValue = row.Text(2);
+// The newer table names the site by a reversed-host scope.
+bool SiteOfScope(const Row& row, std::string* site) {
+  row.AppendBytes(kSite, site);
+  ScopeToSite(site);
+  return true;
 }
-
 
 }  // namespace
 
-std::wstring SiteFromScope(const std::wstring& scope) {
-  const std::wstring host = scope.substr(0, scope.find(L':'));
-  return std::wstring(host.rbegin(), host.rend());
+void ScopeToSite(std::string* scope) {
+  const size_t colon = scope->find(':');
+  if (colon != std::string::npos) scope->resize(colon);
+  std::reverse(scope->begin(), scope->end());
 }
 
 int ProcessFirefoxStorageDatabase(const std::wstring& path, const CCookieFilter& filter,
                                   CFirefoxUserdataArray& items, bool clean, HeldReason* held) {
   return sqlite_access::DatabaseStep<CFirefoxUserdata>(
       path, filter, items, clean,
-      {{"SELECT domain, key, value FROM webappsstore", 3, FillFromDomainRow},
-       {"SELECT scope, key, value FROM webappsstore2", 3, FillFromScopeRow}},
+      {{"SELECT domain, key, value FROM webappsstore", kColumns, sqlite_access::SiteColumns({kSite}),
+        FillFromRow},
+       {"SELECT scope, key, value FROM webappsstore2", kColumns, SiteOfScope, FillFromRow}},
       held);
 }
 

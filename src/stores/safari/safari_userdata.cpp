@@ -4,7 +4,10 @@
 // their origin too. Both kinds are SQLite files.
 #include <cstdint>
 #include <map>
+#include <optional>
 #include <string>
+#include <string_view>
+#include <utility>
 #include <vector>
 
 #include "platform/platform.h"
@@ -17,16 +20,7 @@ namespace {
 
 using sqlite_access::CellText;
 using sqlite_access::Database;
-using sqlite_access::ResultTable;
 using sqlite_access::Statement;
-
-// The whole result of "SELECT <columns> FROM <table>" with `columns` columns (a
-// query without rows reports none); false when it fails or `table` is not a table
-// (a view could compute rows without end).
-bool Query(Database& db, const char* sql, int columns, ResultTable* table) {
-  return db.HasTable(sqlite_access::TableOfSelect(sql)) && table->Query(db, sql) &&
-         (table->columns() == columns || table->rows() == 0);
-}
 
 // A value shows at most this many key=value pairs.
 constexpr int kMaxPairs = 31;
@@ -37,16 +31,35 @@ bool IsOriginFolder(const std::wstring& folder, const std::wstring& origin) {
   return platform::IsWindowsName(origin) && !platform::IsLinkOrReparsePoint(folder + origin);
 }
 
-// "key=value, key=value, ..." from the first rows of a two-column query; false when
-// the query fails.
+// The text between the first and the second "_" of an origin ("http_example.com_0"),
+// empty when there is none.
+template <typename Char>
+std::basic_string_view<Char> SiteOfOrigin(std::basic_string_view<Char> origin) {
+  const size_t first = origin.find(Char('_'));
+  if (first == origin.npos) return {};
+  const size_t second = origin.find(Char('_'), first + 1);
+  if (second == origin.npos) return {};
+  return origin.substr(first + 1, second - first - 1);
+}
+
+// "key=value, key=value, ..." from the first rows of "SELECT <key>, <value> FROM
+// <table>"; false (and *text unchanged) when `table` is not a table (a view could
+// compute rows without end) or the rows cannot be read.
 bool Summary(Database& db, const char* sql, std::wstring* text) {
-  ResultTable table;
-  if (!Query(db, sql, 2, &table)) return false;
-  text->clear();
-  for (int row = 1; row <= table.rows() && row <= kMaxPairs; ++row) {
-    if (!text->empty()) *text += L", ";
-    *text += CellText(table.Cell(row, 0)) + L"=" + CellText(table.Cell(row, 1));
+  Statement pairs;
+  if (!db.HasTable(sqlite_access::TableOfSelect(sql)) || !pairs.Prepare(db, sql) ||
+      pairs.ColumnCount() != 2) {
+    return false;
   }
+  std::wstring summary;
+  for (int row = 0; row < kMaxPairs; ++row) {
+    const Statement::StepResult step = pairs.Step();
+    if (step == Statement::StepResult::kDone) break;
+    if (step != Statement::StepResult::kRow) return false;
+    if (!summary.empty()) summary += L", ";
+    summary += CellText(pairs.ColumnText(0)) + L"=" + CellText(pairs.ColumnText(1));
+  }
+  *text = std::move(summary);
   return true;
 }
 
@@ -82,18 +95,28 @@ int ProcessSafariDatabases(const std::wstring& folder, const CCookieFilter& filt
         rows.ColumnCount() != 5) {
       return 0;
     }
+    sqlite_access::SiteVerdicts<std::string> verdicts(filter);
+    std::string site;
     while (rows.Step() == Statement::StepResult::kRow) {
-      CSafariUserdata item;
-      const std::wstring origin = CellText(rows.ColumnText(1));
-      if (!item.SetSiteFromOrigin(origin) || !filter.IsEvil(item)) continue;
+      // The filter decides on the origin's site before anything else is read.
+      const char* cell = rows.ColumnText(1);
+      site = SiteOfOrigin(std::string_view(cell != nullptr ? cell : ""));
+      if (site.empty()) continue;
+      const std::optional<CCookieFilter::Rule> rule = verdicts.Find(site);
+      if (!rule) continue;
+      const std::wstring origin = CellText(cell);
       if (clean) {
         evil_rows.push_back(Row{rows.ColumnInt64(0), origin});
-      } else if (IsOriginFolder(folder, origin) &&
-                 platform::IsWindowsName(CellText(rows.ColumnText(4))) &&
-                 item.DescribeDatabase(CellText(rows.ColumnText(2)),
-                                       CellText(rows.ColumnText(3)),
-                                       folder + origin + L"\\" + CellText(rows.ColumnText(4)))) {
-        items.push_back(item);
+        continue;
+      }
+      CSafariUserdata item;
+      item.m_strSite = WideFromBytes(site);
+      item.m_strRule = filter.Describe(*rule);
+      if (IsOriginFolder(folder, origin) &&
+          platform::IsWindowsName(CellText(rows.ColumnText(4))) &&
+          item.DescribeDatabase(CellText(rows.ColumnText(2)), CellText(rows.ColumnText(3)),
+                                folder + origin + L"\\" + CellText(rows.ColumnText(4)))) {
+        items.push_back(std::move(item));
         ++count;
       }
     }
@@ -132,9 +155,13 @@ int ProcessSafariLocalStorage(const std::wstring& folder, const CCookieFilter& f
   std::vector<platform::FindEntry> entries;
   if (!platform::FindFiles(folder + L"*.localstorage", &entries)) return 0;
   int count = 0;
+  sqlite_access::SiteVerdicts<std::wstring> verdicts(filter);
   for (const platform::FindEntry& entry : entries) {
     CSafariUserdata item;
-    if (entry.is_directory || !item.SetSiteFromOrigin(entry.name) || !filter.IsEvil(item)) continue;
+    if (entry.is_directory || !item.SetSiteFromOrigin(entry.name)) continue;
+    const std::optional<CCookieFilter::Rule> rule = verdicts.Find(item.m_strSite);
+    if (!rule) continue;
+    item.m_strRule = filter.Describe(*rule);
     if (clean) {
       if (platform::ShellDelete(folder + entry.name) == 0) ++count;
     } else if (item.DescribeLocalStorage(folder + entry.name)) {
@@ -148,11 +175,9 @@ int ProcessSafariLocalStorage(const std::wstring& folder, const CCookieFilter& f
 }  // namespace
 
 bool CSafariUserdata::SetSiteFromOrigin(const std::wstring& origin) {
-  const size_t first = origin.find(L'_');
-  if (first == std::wstring::npos) return false;
-  const size_t second = origin.find(L'_', first + 1);
-  if (second == std::wstring::npos) return false;
-  m_strSite = origin.substr(first + 1, second - first - 1);
+  const std::wstring_view site = SiteOfOrigin(std::wstring_view(origin));
+  if (site.data() == nullptr) return false;
+  m_strSite = site;
   return !m_strSite.empty();
 }
 

@@ -2,8 +2,6 @@
 
 #include <cstdint>
 
-#include "text/textfile.h"
-
 namespace sqlite_access {
 namespace {
 
@@ -50,6 +48,7 @@ std::string Quoted(const std::string& name) {
 struct RowKey {
   std::vector<std::string> columns;  // as they go into the SELECT
   std::string remove;                // the DELETE, one parameter per key column
+  bool rowid = false;                // the one column is the rowid
 };
 
 // The key of `table`: its rowid, or for a table WITHOUT ROWID its primary key,
@@ -68,12 +67,52 @@ RowKey KeyOf(Database& db, const std::string& table) {
     const std::string rowid = RowidName(db, table);
     if (!rowid.empty()) {
       key.columns.push_back(rowid);
+      key.rowid = true;
       where = rowid + " = ?1";
     }
   }
   if (!key.columns.empty()) key.remove = "DELETE FROM " + Quoted(table) + " WHERE " + where;
   return key;
 }
+
+// The keys of the evil rows of one table, as they were read: rowids as numbers,
+// other keys as copies of their values.
+class EvilRows {
+ public:
+  explicit EvilRows(const RowKey& key) : by_rowid_(key.rowid), width_(key.columns.size()) {}
+
+  // The key of the row `select` stands on.
+  void Add(const Statement& select) {
+    if (by_rowid_) {
+      rowids_.push_back(select.ColumnInt64(0));
+      return;
+    }
+    for (size_t column = 0; column < width_; ++column) {
+      values_.push_back(select.ColumnValue(static_cast<int>(column)));
+    }
+  }
+  size_t size() const { return by_rowid_ ? rowids_.size() : values_.size() / width_; }
+  // Binds the key of the row added `row`th to `remove`; false when a value cannot
+  // be bound.
+  bool Bind(size_t row, Statement& remove) const {
+    if (by_rowid_) {
+      remove.BindInt64(1, rowids_[row]);
+      return true;
+    }
+    for (size_t column = 0; column < width_; ++column) {
+      if (!remove.BindValue(static_cast<int>(column) + 1, values_[row * width_ + column])) {
+        return false;
+      }
+    }
+    return true;
+  }
+
+ private:
+  bool by_rowid_;
+  size_t width_;
+  std::vector<int64_t> rowids_;
+  std::vector<Value> values_;
+};
 
 // "SELECT a, b FROM t" read with the key first: "SELECT rowid, a, b FROM t".
 std::string WithKey(const std::string& select, const RowKey& key) {
@@ -103,12 +142,17 @@ std::string RowidName(Database& db, const std::string& table) {
   return std::string();
 }
 
-const char* Row::Raw(int column) const {
-  if (statement_ != nullptr) return statement_->ColumnText(row_ + column);
-  return table_->Cell(row_, column);
+void Row::AppendBytes(int column, std::string* bytes) const {
+  const char* cell = Raw(column);
+  bytes->append(cell != nullptr ? cell : "(null)");
 }
 
-std::wstring Row::Text(int column) const { return CellText(Raw(column)); }
+SiteOf SiteColumns(std::initializer_list<int> columns) {
+  return [columns = std::vector<int>(columns)](const Row& row, std::string* site) {
+    for (const int column : columns) row.AppendBytes(column, site);
+    return true;
+  };
+}
 
 std::string TableOfSelect(const std::string& select) {
   const size_t from = select.rfind(" FROM ");
@@ -177,7 +221,7 @@ StepOutcome RunDatabaseStep(const std::wstring& path,
     if (select.ColumnCount() != table.columns + key_columns) continue;
     // The keys of this table's evil rows, deleted once the walk is over: a table is
     // not changed while a statement still reads it.
-    std::vector<std::vector<Value>> evil;
+    EvilRows evil(key);
     for (;;) {
       const Statement::StepResult step = select.Step();
       if (step == Statement::StepResult::kLocked) {
@@ -187,20 +231,13 @@ StepOutcome RunDatabaseStep(const std::wstring& path,
       if (step != Statement::StepResult::kRow) break;
       if (!table.visit(Row(select, key_columns))) continue;
       ++found;
-      if (!clean) continue;
-      std::vector<Value> values;
-      for (int column = 0; column < key_columns; ++column) {
-        values.push_back(select.ColumnValue(column));
-      }
-      evil.push_back(std::move(values));
+      if (clean) evil.Add(select);
     }
-    if (evil.empty()) continue;
+    if (evil.size() == 0) continue;
     Statement remove;
     if (!remove.Prepare(db, key.remove)) return outcome;
-    for (const std::vector<Value>& values : evil) {
-      for (int column = 0; column < key_columns; ++column) {
-        if (!remove.BindValue(column + 1, values[static_cast<size_t>(column)])) return outcome;
-      }
+    for (size_t row = 0; row < evil.size(); ++row) {
+      if (!evil.Bind(row, remove)) return outcome;
       const Statement::StepResult step = remove.Step();
       remove.Reset();
       if (step == Statement::StepResult::kLocked) {

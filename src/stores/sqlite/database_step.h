@@ -1,6 +1,7 @@
 // The database step shared by every SQLite store: open one database file, walk
-// each of the store's tables with its SELECT, turn every row into an item and ask
-// the filter, and in a clean pass delete exactly the evil rows that were read.
+// each of the store's tables with its SELECT a row at a time, ask the filter about
+// each row's site, turn only the evil rows into items, and in a clean pass delete
+// exactly the evil rows that were read.
 //
 // Beyond opening, reading and deleting:
 //  - the file must exist; it is never created, and the connection distrusts it
@@ -32,7 +33,9 @@
 #include <functional>
 #include <initializer_list>
 #include <new>
+#include <optional>
 #include <string>
+#include <string_view>
 #include <unordered_map>
 #include <utility>
 #include <vector>
@@ -40,35 +43,36 @@
 #include "model/filter.h"
 #include "stores/sqlite/sqlite_db.h"
 #include "stores/stores.h"
+#include "text/textfile.h"
 
 namespace sqlite_access {
 
-// One data row, of a result table or of a statement being stepped.
+// The data row a statement stands on.
 class Row {
  public:
-  // REQUIRES: 1 <= row <= table.rows().
-  Row(const ResultTable& table, int row) : table_(&table), row_(row) {}
-  // The row a statement stands on, the store's columns starting at `first`.
-  Row(const Statement& statement, int first) : statement_(&statement), row_(first) {}
+  // The store's columns start at `first`.
+  Row(const Statement& statement, int first) : statement_(&statement), first_(first) {}
 
-  // The cell exactly as the query returned it, null for SQL NULL.
-  const char* Raw(int column) const;
+  // The cell exactly as the query returned it, null for SQL NULL; valid until the
+  // statement steps on.
+  const char* Raw(int column) const { return statement_->ColumnText(first_ + column); }
   // The cell as an item field: byte n becomes character n (WideFromBytes); SQL NULL
   // reads "(null)".
-  std::wstring Text(int column) const;
+  std::wstring Text(int column) const { return CellText(Raw(column)); }
+  // Appends the bytes of Text(column) to *bytes, one byte per character.
+  void AppendBytes(int column, std::string* bytes) const;
 
  private:
-  const ResultTable* table_ = nullptr;
-  const Statement* statement_ = nullptr;
-  int row_;
+  const Statement* statement_;
+  int first_;
 };
 
 // One table of a database step, as the step sees it.
 struct TableStep {
   std::string select;  // the store's "SELECT <columns> FROM <table>"
   int columns = 0;     // the columns it names; any other count skips the table
-  // Builds the store's item from the row and asks the filter; in a scan keeps the
-  // evil item. True when the row is evil.
+  // Decides on the row and, in a scan, keeps its item when it is evil. True when
+  // the row is evil.
   std::function<bool(const Row&)> visit;
 };
 
@@ -101,63 +105,86 @@ StepOutcome RunDatabaseStep(const std::wstring& path,
                             const std::function<std::vector<TableStep>(Database&)>& plan,
                             bool clean);
 
-// A store's table: its SELECT and how its rows become items.
+// How a store finds a row's site: appends to *site the site's bytes, exactly as
+// the item's m_strSite will hold them (byte n character n); false when the row
+// names no site (it is passed over). *site arrives empty.
+using SiteOf = std::function<bool(const Row& row, std::string* site)>;
+
+// The site is the text of these columns one after the other, each as Row::Text
+// reads it ("(null)" for SQL NULL).
+SiteOf SiteColumns(std::initializer_list<int> columns);
+
+// A store's table: its SELECT, where a row's site is, and how an evil row becomes
+// an item.
 template <typename Item>
 struct StoreTable {
   std::string select;
   int columns;
-  // Fills the item's fields from the row's Text() cells.
+  SiteOf site;
+  // Fills the item's other fields from the row (the step sets m_strSite and
+  // m_strRule).
   std::function<void(const Row& row, Item* item)> fill;
 };
 
-// Where the filter's verdict depends on a few cells of a row only (its site), the
-// row's key of them.
-using SiteKey = std::function<void(const Row& row, std::string* key)>;
+// The filter's verdicts on the sites a store meets, as 8-bit text (std::string) or
+// wide text (std::wstring): a database or a folder holds many items of each site,
+// and looking a verdict up costs less than asking the filter again. It remembers
+// at most kMaxSites sites, however many it meets.
+template <typename Text>
+class SiteVerdicts {
+ public:
+  explicit SiteVerdicts(const CCookieFilter& filter) : filter_(filter) {}
+
+  // filter.Find(site), remembered.
+  std::optional<CCookieFilter::Rule> Find(const Text& site) {
+    const auto known = known_.find(site);
+    if (known != known_.end()) return known->second;
+    if (known_.size() == kMaxSites) known_.clear();  // memory stays bounded
+    const std::basic_string_view<typename Text::value_type> view(site);
+    return known_.emplace(site, filter_.Find(view)).first->second;
+  }
+
+  static constexpr size_t kMaxSites = 4096;
+
+ private:
+  const CCookieFilter& filter_;
+  std::unordered_map<Text, std::optional<CCookieFilter::Rule>> known_;
+};
 
 // The database step for a store whose items are of class `Item`, with tables the
 // store chooses once it sees the open database. A scan appends the evil items to
-// `items`; in a clean pass `items` is not used. Running out of memory or out of the
-// connection's budget, or a database held by another program, makes the database
-// contribute 0 (and takes back the items it appended); so does every reason of
-// HeldReason, which *held (when given) tells (kNone otherwise). With a `site_key`,
-// each key is asked about once, and a row whose key was harmless is passed over
-// without an item.
+// `items`; in a clean pass `items` is not used. Only an evil row's cells beyond its
+// site are read. Running out of memory or out of the connection's budget, or a
+// database held by another program, makes the database contribute 0 (and takes
+// back the items it appended); so does every reason of HeldReason, which *held
+// (when given) tells (kNone otherwise).
 template <typename Item>
 int PlannedDatabaseStep(const std::wstring& path, const CCookieFilter& filter,
                         std::vector<Item>& items, bool clean,
                         const std::function<std::vector<StoreTable<Item>>(Database&)>& plan,
-                        HeldReason* held = nullptr, const SiteKey& site_key = SiteKey()) {
+                        HeldReason* held = nullptr) {
   if (held != nullptr) *held = HeldReason::kNone;
   const size_t size_before = items.size();
   try {
+    SiteVerdicts<std::string> verdicts(filter);
     const auto steps = [&](Database& db) {
       std::vector<TableStep> tables;
       for (StoreTable<Item>& table : plan(db)) {
         TableStep step;
         step.select = std::move(table.select);
         step.columns = table.columns;
-        step.visit = [&filter, &items, clean, fill = std::move(table.fill),
-                      site_key,
-                      verdicts = std::unordered_map<std::string, std::wstring>(),
-                      key = std::string()](const Row& row) mutable {
-          // A key maps to the rule that made it evil, or to nothing when harmless.
-          auto known = verdicts.end();
-          if (site_key) {
-            site_key(row, &key);
-            known = verdicts.find(key);
-            if (known != verdicts.end() && known->second.empty()) return false;
+        step.visit = [&filter, &items, &verdicts, clean, site_of = std::move(table.site),
+                      fill = std::move(table.fill), site = std::string()](const Row& row) mutable {
+          site.clear();
+          if (!site_of(row, &site)) return false;
+          const std::optional<CCookieFilter::Rule> rule = verdicts.Find(site);
+          if (!rule) return false;
+          if (!clean) {
+            Item& item = items.emplace_back();
+            item.m_strSite = WideFromBytes(site);
+            fill(row, &item);
+            item.m_strRule = filter.Describe(*rule);
           }
-          Item item;
-          fill(row, &item);
-          if (!site_key) {
-            if (!filter.IsEvil(item)) return false;
-          } else if (known == verdicts.end()) {
-            filter.IsEvil(item);
-            if (verdicts.emplace(key, item.m_strRule).first->second.empty()) return false;
-          } else {
-            item.m_strRule = known->second;
-          }
-          if (!clean) items.push_back(std::move(item));
           return true;
         };
         tables.push_back(std::move(step));

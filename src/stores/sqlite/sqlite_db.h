@@ -1,7 +1,10 @@
 // SQLite access: owners of what SQLite hands out. Each is movable, not
 // copyable, and releases its resource with the one call SQLite prescribes for it:
-// a connection with sqlite3_close, a result table with sqlite3_free_table, an
-// sqlite3_mprintf text with sqlite3_free.
+// a connection with sqlite3_close, a statement with sqlite3_finalize, a value with
+// sqlite3_value_free, an sqlite3_mprintf text with sqlite3_free.
+//
+// Results are stepped through a row at a time, never gathered whole: what a query
+// holds in memory does not grow with the table it reads.
 //
 // SQLite's result codes stay inside sqlite_db.cpp; callers see only success or
 // failure.
@@ -49,7 +52,8 @@ class Database {
     kHardLinked,
   };
 
-  // Opens an existing database file. Never creates a file: a missing file, a
+  // Opens an existing database file, for use by one thread at a time (SQLite's
+  // own locking of the connection is off). Never creates a file: a missing file, a
   // folder, a link or reparse point, or a file SQLite cannot open gives false, and a
   // handle SQLite returned with its failure is closed at once. The path reaches
   // SQLite as UTF-8 (platform::PathForSqlite). A connection held before is closed
@@ -225,37 +229,6 @@ class SqlText {
 
  private:
   char* text_ = nullptr;
-};
-
-// The result table of sqlite3_get_table: row 0 holds the column names, data rows
-// are 1 to rows(); every cell is the text SQLite gave, or null for SQL NULL.
-class ResultTable {
- public:
-  ResultTable() = default;
-  ResultTable(ResultTable&& other) noexcept;
-  // Frees the table held before.
-  ResultTable& operator=(ResultTable&& other) noexcept;
-  ResultTable(const ResultTable&) = delete;
-  ResultTable& operator=(const ResultTable&) = delete;
-  ~ResultTable();
-
-  // Runs `select` with sqlite3_get_table, replacing the table held before. On
-  // failure returns false and holds no table (0 rows, 0 columns); SQLite's error
-  // text is freed unread.
-  // REQUIRES: db.is_open().
-  bool Query(Database& db, const char* select);
-
-  int rows() const { return rows_; }
-  int columns() const { return columns_; }
-  // The cell of data row `row` (1 to rows()) in column `column` (0 to columns() - 1).
-  const char* Cell(int row, int column) const { return table_[row * columns_ + column]; }
-
- private:
-  void Free();
-
-  char** table_ = nullptr;
-  int rows_ = 0;
-  int columns_ = 0;
 };
 
 // A cell as item text, byte n as character n; SQL NULL reads "(null)", as the
