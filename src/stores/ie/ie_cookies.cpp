@@ -42,6 +42,7 @@ bool ReadRecord(CTextLines& lines, Record* record) {
 struct Buffers {
   std::string bytes;
   std::string rewrite;
+  bool asked = false;
   std::string site;
   std::optional<CCookieFilter::Rule> rule;
 };
@@ -74,7 +75,8 @@ int ProcessIECookieFile(const std::wstring& path, const CCookieFilter& filter,
   size_t record_start = 0;
   for (;; record_start = lines.Offset()) {
     if (!ReadRecord(lines, &record)) break;
-    if (record[kSiteField] != buffers.site) {
+    if (!buffers.asked || record[kSiteField] != buffers.site) {
+      buffers.asked = true;
       buffers.site = record[kSiteField];
       buffers.rule = filter.Find(buffers.site);
     }
