@@ -123,7 +123,6 @@ const std::vector<DatabaseFloor>& DatabaseFloors() {
   static const std::vector<TableFloor> webappsstore = {
       {"webappsstore", "domain, key, value", "domain", SiteForm::kJoined},
       {"webappsstore2", "scope, key, value", "scope", SiteForm::kReversedScope}};
-  static const std::string firefox = "AppData/Roaming/Mozilla/Firefox/Profiles/*/";
   static const std::vector<DatabaseFloor> floors = {
       {"chrome-cookies", "AppData/Local/Google/Chrome/User Data/*/Cookies",
        {{"cookies", "host_key, path, name, value, expires_utc, creation_utc", "host_key, path",
@@ -183,13 +182,13 @@ bool Evil(const CCookieFilter& filter, std::string_view site) {
 }
 
 // What a floor works on, found before the clock starts: the store's databases, the
-// rowids of the evil rows of each of their tables, and for Safari the files the
-// store opens or removes beside its index (an evil row's database and folder, the
-// evil local-storage files).
+// transaction that deletes the evil rows of each (by rowid), and for Safari the
+// files the store opens or removes beside its index (an evil row's database and
+// folder, the evil local-storage files).
 struct FloorWork {
   struct Database {
     fs::path file;
-    std::vector<std::vector<sqlite3_int64>> evil;  // per table of the floor
+    std::string remove;  // the transaction that deletes its evil rows; empty for none
   };
   const DatabaseFloor* floor = nullptr;
   std::vector<Database> databases;
@@ -237,18 +236,24 @@ FloorWork PrepareFloor(const fs::path& profile, const DatabaseFloor& floor,
     sqlite3* db = nullptr;
     sqlite3_open_v2(entry.path().c_str(), &db, SQLITE_OPEN_READONLY, nullptr);
     for (const TableFloor& table : floor.tables) {
-      std::vector<sqlite3_int64> evil;
+      std::string rowids;
       const std::string sql = std::string("SELECT rowid, ") + table.site + " FROM " + table.table;
       sqlite3_stmt* rows = nullptr;
       if (sqlite3_prepare_v2(db, sql.c_str(), -1, &rows, nullptr) == SQLITE_OK) {
         while (sqlite3_step(rows) == SQLITE_ROW) {
-          if (Evil(filter, SiteOf(rows, table.form))) evil.push_back(sqlite3_column_int64(rows, 0));
+          if (!Evil(filter, SiteOf(rows, table.form))) continue;
+          rowids += (rowids.empty() ? "" : ",") + std::to_string(sqlite3_column_int64(rows, 0));
         }
       }
       sqlite3_finalize(rows);
-      database.evil.push_back(std::move(evil));
+      if (!rowids.empty()) {
+        database.remove += std::string(" DELETE FROM ") + table.table + " WHERE rowid IN (" + rowids + ");";
+      }
     }
     sqlite3_close(db);
+    if (!database.remove.empty()) {
+      database.remove = "PRAGMA secure_delete=ON; BEGIN IMMEDIATE;" + database.remove + " COMMIT;";
+    }
     if (std::string(floor.store) == "safari-storage") AddSafariFiles(entry.path(), filter, &work);
     work.databases.push_back(std::move(database));
   }
@@ -292,23 +297,10 @@ int SelectFloor(const FloorWork& work) {
 int DeleteFloor(const FloorWork& work) {
   int deleted = 0;
   for (const FloorWork::Database& database : work.databases) {
-    std::string sql = "PRAGMA secure_delete=ON; BEGIN IMMEDIATE;";
-    bool any = false;
-    for (size_t table = 0; table < database.evil.size(); ++table) {
-      if (database.evil[table].empty()) continue;
-      any = true;
-      sql += std::string(" DELETE FROM ") + work.floor->tables[table].table + " WHERE rowid IN (";
-      for (size_t i = 0; i < database.evil[table].size(); ++i) {
-        if (i != 0) sql += ',';
-        sql += std::to_string(database.evil[table][i]);
-      }
-      sql += ");";
-    }
-    if (!any) continue;
-    sql += " COMMIT;";
+    if (database.remove.empty()) continue;
     sqlite3* db = nullptr;
     if (sqlite3_open_v2(database.file.c_str(), &db, SQLITE_OPEN_READWRITE, nullptr) == SQLITE_OK &&
-        sqlite3_exec(db, sql.c_str(), nullptr, nullptr, nullptr) == SQLITE_OK) {
+        sqlite3_exec(db, database.remove.c_str(), nullptr, nullptr, nullptr) == SQLITE_OK) {
       deleted += static_cast<int>(sqlite3_total_changes(db));
     }
     sqlite3_close(db);
@@ -317,13 +309,11 @@ int DeleteFloor(const FloorWork& work) {
   return deleted;
 }
 
-// SQLite's own SELECT over every store's databases of the profile.
-int WholeSelectFloor(const fs::path& profile, const CCookieFilter& filter) {
-  int rows = 0;
-  for (const DatabaseFloor& floor : DatabaseFloors()) {
-    rows += SelectFloor(PrepareFloor(profile, floor, filter));
-  }
-  return rows;
+// What the floors of every database store work on.
+std::vector<FloorWork> PrepareFloors(const fs::path& profile, const CCookieFilter& filter) {
+  std::vector<FloorWork> works;
+  for (const DatabaseFloor& floor : DatabaseFloors()) works.push_back(PrepareFloor(profile, floor, filter));
+  return works;
 }
 
 // The processor time the process has used so far, in user and in system mode.
@@ -374,7 +364,11 @@ int main(int argc, char** argv) {
     if (floor == "read" && of_store == nullptr) {
       run = [&profile] { return ReadFloor(profile); };
     } else if (floor == "select" && parsed.count("store") == 0) {
-      run = [&profile, &filter] { return WholeSelectFloor(profile, filter); };
+      run = [works = PrepareFloors(profile, filter)] {
+        int rows = 0;
+        for (const FloorWork& work : works) rows += SelectFloor(work);
+        return rows;
+      };
     } else if (floor == "select" && of_store != nullptr) {
       run = [work = PrepareFloor(profile, *of_store, filter)] { return SelectFloor(work); };
     } else if (floor == "delete" && of_store != nullptr) {
