@@ -157,8 +157,7 @@ bool Database::Execute(const char* sql) {
 int Database::Changes() const { return sqlite3_changes(db_); }
 
 bool Database::HasTable(const std::string& name) {
-  // The pragma names the one table (or view) of that name, whatever its letter case,
-  // and costs far less to compile than a query of sqlite_master.
+  // The pragma costs far less to compile than a query of sqlite_master.
   const SqlText sql(sqlite3_mprintf("PRAGMA main.table_list(\"%w\")", name.c_str()));
   Statement pragma;
   if (!sql || !pragma.Prepare(*this, sql.get())) return false;

@@ -128,7 +128,8 @@ class Database {
   // REQUIRES: is_open().
   int Changes() const;
 
-  // True when the database holds a table (not a view) of that name.
+  // True when the database holds an ordinary table of that name (not a view, nor a
+  // virtual or shadow table), whatever the letter case of its name.
   // REQUIRES: is_open().
   bool HasTable(const std::string& name);
 
