@@ -66,6 +66,10 @@ int ProcessFirefoxCookieDatabase(const std::wstring& path, const CCookieFilter& 
 // webappsstore2 (site = scope before its first ":", reversed), in one database step.
 int ProcessFirefoxStorageDatabase(const std::wstring& path, const CCookieFilter& filter,
                                   CFirefoxUserdataArray& items, bool clean, HeldReason* held = nullptr);
+// The same database as read for the per-site storage store ("storage\ls-archive.sqlite").
+int ProcessFirefoxStorageDatabase(const std::wstring& path, const CCookieFilter& filter,
+                                  CFirefoxSiteStorageArray& items, bool clean,
+                                  HeldReason* held = nullptr);
 
 // Turns a webappsstore2 scope into its site, in place: the bytes before the first
 // ":" (all of them when there is none) in reverse order. "zyx.:http:80" gives

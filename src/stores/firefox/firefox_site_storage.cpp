@@ -2,7 +2,6 @@
 #include "stores/firefox/firefox_site_storage.h"
 
 #include <iterator>
-#include <utility>
 #include <vector>
 
 #include "platform/platform.h"
@@ -64,22 +63,6 @@ int ProcessOriginFolders(const std::wstring& storage, const CCookieFilter& filte
   return count;
 }
 
-// The rows of "storage\ls-archive.sqlite", through the page storage store's step.
-int ProcessArchive(const std::wstring& storage, const CCookieFilter& filter,
-                   CFirefoxSiteStorageArray& items, bool clean) {
-  CFirefoxUserdataArray rows;
-  const int count =
-      ProcessFirefoxStorageDatabase(storage + L"\\ls-archive.sqlite", filter, rows, clean);
-  for (CFirefoxUserdata& row : rows) {
-    CFirefoxSiteStorage& item = items.emplace_back();
-    item.m_strSite = std::move(row.m_strSite);
-    item.m_strName = std::move(row.m_strName);
-    item.m_strValue = std::move(row.m_strValue);
-    item.m_strRule = std::move(row.m_strRule);
-  }
-  return count;
-}
-
 // Marks the usage cache of "storage.sqlite" invalid.
 void InvalidateUsageCache(const std::wstring& profile) {
   sqlite_access::Database db;
@@ -132,7 +115,8 @@ int ProcessFirefoxSiteStorageProfile(const std::wstring& profile, const CCookieF
   const std::wstring storage = profile + L"\\storage";
   if (!IsPlainFolder(storage)) return 0;
   int count = ProcessOriginFolders(storage, filter, items, clean);
-  count += ProcessArchive(storage, filter, items, clean);
+  // The localStorage archive's rows, by the DOM storage store's tables.
+  count += ProcessFirefoxStorageDatabase(storage + L"\\ls-archive.sqlite", filter, items, clean);
   if (clean && count > 0) InvalidateUsageCache(profile);
   return count;
 }

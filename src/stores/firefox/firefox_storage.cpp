@@ -1,6 +1,7 @@
 // Firefox DOM storage: "webappsstore.sqlite" of every profile.
 #include <algorithm>
 #include <string>
+#include <vector>
 
 #include "stores/firefox/firefox.h"
 #include "stores/sqlite/database_step.h"
@@ -13,7 +14,7 @@ using sqlite_access::Row;
 // Both tables: the site's column, then key and value.
 enum Column { kSite, kKey, kValue, kColumns };
 
-void FillFromRow(const Row& row, CFirefoxUserdata* item) {
+void FillFromRow(const Row& row, CCookie* item) {
   item->m_strName = row.Text(kKey);
   item->m_strValue = row.Text(kValue);
 }
@@ -33,14 +34,29 @@ void ScopeToSite(std::string* scope) {
   std::reverse(scope->begin(), scope->end());
 }
 
-int ProcessFirefoxStorageDatabase(const std::wstring& path, const CCookieFilter& filter,
-                                  CFirefoxUserdataArray& items, bool clean, HeldReason* held) {
-  return sqlite_access::DatabaseStep<CFirefoxUserdata>(
+namespace {
+
+template <typename Item>
+int StorageDatabaseStep(const std::wstring& path, const CCookieFilter& filter,
+                        std::vector<Item>& items, bool clean, HeldReason* held) {
+  return sqlite_access::DatabaseStep<Item>(
       path, filter, items, clean,
       {{"SELECT domain, key, value FROM webappsstore", kColumns, sqlite_access::SiteColumns({kSite}),
         FillFromRow},
        {"SELECT scope, key, value FROM webappsstore2", kColumns, SiteOfScope, FillFromRow}},
       held);
+}
+
+}  // namespace
+
+int ProcessFirefoxStorageDatabase(const std::wstring& path, const CCookieFilter& filter,
+                                  CFirefoxUserdataArray& items, bool clean, HeldReason* held) {
+  return StorageDatabaseStep(path, filter, items, clean, held);
+}
+
+int ProcessFirefoxStorageDatabase(const std::wstring& path, const CCookieFilter& filter,
+                                  CFirefoxSiteStorageArray& items, bool clean, HeldReason* held) {
+  return StorageDatabaseStep(path, filter, items, clean, held);
 }
 
 int ProcessFirefoxUserdata(const CCookieFilter& filter, CFirefoxUserdataArray& items, bool clean,
