@@ -9,7 +9,7 @@
 //
 // Prints one JSON object: the seconds of each run (on the clock and of processor
 // time), the items found (scan) or
-// removed (clean), and the process's peak resident memory in KiB. A clean changes
+// removed (clean), and this program's own peak resident memory in KiB (VmHWM). A clean changes
 // the profile, so the runner gives every clean run a fresh copy; the delete floor
 // changes the store's databases, so it runs once on a fresh copy too. The filter is
 // the default patterns, with the tracker lists given read before the clock starts.
@@ -461,12 +461,10 @@ int main(int argc, char** argv) {
     seconds.push_back(std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count());
     cpu.push_back(CpuSeconds() - cpu_start);
   }
-  struct rusage usage {};
-  getrusage(RUSAGE_SELF, &usage);
   result["count"] = count;
   result["seconds"] = seconds;
   result["cpu_seconds"] = cpu;
-  result["peak_kib"] = usage.ru_maxrss;
+  result["peak_kib"] = HighWaterKib();
   std::cout << result.dump() << "\n";
   return 0;
 }
