@@ -29,11 +29,11 @@ class Cli : public RegistryTest {
     profile_.Write(std::string(TempProfile::kCookies) + "/c.txt",
                    Record("id", "ad.doubleclick.net/") + Record("session", "www.example.org/"));
   }
-  int Run(std::vector<std::string> args) {
+  int Run(std::vector<std::string> args, bool err_is_terminal = false) {
     args.insert(args.begin(), "trackscrub-cli");
     out_.str("");
     err_.str("");
-    return RunCli(args, out_, err_);
+    return RunCli(args, out_, err_, err_is_terminal);
   }
   std::string Profile() const { return platform::Utf8FromWide(profile_.Path()); }
 
@@ -301,4 +301,17 @@ TEST_F(Cli, ListFilterCountsEachListAndNamesTheOnesLeftOut) {
   EXPECT_EQ(result["lists"][0]["used"], true);
   EXPECT_EQ(result["lists"][3]["used"], false);
   EXPECT_EQ(result["lists"][3]["state"], "was not found");
+}
+
+TEST_F(Cli, JsonOnATerminalIsWhatItIsElsewhere) {
+  for (const char* command : {"scan", "clean"}) {
+    std::string out[2];
+    for (const bool terminal : {false, true}) {
+      SetUp();  // the cookie file again, after a clean
+      ASSERT_EQ(Run({command, "--profile", Profile(), "--json"}, terminal), kExitOk) << command;
+      out[terminal] = out_.str();
+    }
+    EXPECT_EQ(out[1], out[0]) << command;
+    EXPECT_EQ(err_.str(), "") << command;
+  }
 }

@@ -20,11 +20,6 @@ CIECookie Item(const wchar_t* site) {
   return cookie;
 }
 
-bool Evil(const CCookieFilter& filter, const wchar_t* site) {
-  CIECookie cookie = Item(site);
-  return filter.IsEvil(cookie);
-}
-
 }  // namespace
 
 TEST(FilterMatch, Cases) {
@@ -127,6 +122,7 @@ TEST(FilterList, APatternIsTheWholeLineAndLinesThatWouldMatchOtherThanTheyShowAr
       {L"\uFEFF#comment\n\uFEFF\n\uFEFF\uFEFF", {L"\uFEFF\uFEFF"}, {{2, Reason::kByteOrderMark}}},
       {bom + bom, {}, {{1, Reason::kByteOrderMark}}},
       {bom, {}, {}},
+      {L"", {}, {}},
   };
   for (const auto& c : cases) {
     const CCookieFilter filter(c.text);
@@ -141,38 +137,28 @@ TEST(FilterList, APatternIsTheWholeLineAndLinesThatWouldMatchOtherThanTheyShowAr
   EXPECT_FALSE(CCookieFilter(L".a.com").IsEvil(nul_site));
 }
 
-TEST(FilterList, EmptyTextGivesNoPatternsAndNothingIsEvil) {
-  const CCookieFilter filter(L"");
-  EXPECT_TRUE(filter.patterns().empty());
-  EXPECT_FALSE(Evil(filter, L".example.com"));
-}
-
 TEST(FilterIsEvil, SiteIsCutAtTheSlashAndGivenAPeriod) {
-  const CCookieFilter filter(L"*.example.com\n.exact.com\n*.b.com\r\n");
-  EXPECT_TRUE(Evil(filter, L"ads.example.com/path"));
-  EXPECT_TRUE(Evil(filter, L".example.com/"));
-  EXPECT_TRUE(Evil(filter, L"exact.com/x"));
-  EXPECT_TRUE(Evil(filter, L".exact.com"));
-  EXPECT_FALSE(Evil(filter, L"www.exact.com/"));
-  EXPECT_FALSE(Evil(filter, L"/ads.example.com"));
-  EXPECT_FALSE(Evil(filter, L""));
-  EXPECT_FALSE(Evil(filter, L"x.b.com"));  // the pattern ends in a carriage return
-  EXPECT_FALSE(Evil(filter, L"ADS.EXAMPLE.COM/"));
-}
-
-TEST(FilterIsEvil, StarMatchesAnySiteWithACharacterBeforeTheSlash) {
-  const CCookieFilter filter(L"*");
-  EXPECT_TRUE(Evil(filter, L"a/"));
-  EXPECT_FALSE(Evil(filter, L"/a"));
-}
-
-TEST(FilterIsEvil, DefaultListCatchesTrackersAndSparesOthers) {
-  const CCookieFilter filter(CtrackscrubApp::GetFilter());
-  EXPECT_TRUE(Evil(filter, L"ad.doubleclick.net/"));
-  EXPECT_TRUE(Evil(filter, L".yahoo.co.uk/"));
-  EXPECT_TRUE(Evil(filter, L"www.yahoo.com/"));
-  EXPECT_FALSE(Evil(filter, L"www.wikipedia.org/"));
-  EXPECT_FALSE(Evil(filter, L"mybank.example/"));
+  const std::wstring three = L"*.example.com\n.exact.com\n*.b.com\r\n", defaults = CtrackscrubApp::GetFilter();
+  const struct {
+    std::wstring filter;
+    const wchar_t* site;
+    bool evil;
+  } cases[] = {
+      {three, L"ads.example.com/path", true},  {three, L".example.com/", true},
+      {three, L"exact.com/x", true},           {three, L".exact.com", true},
+      {three, L"www.exact.com/", false},       {three, L"/ads.example.com", false},
+      {three, L"", false},                     {three, L"x.b.com", false},  // the pattern ends in a CR
+      {three, L"ADS.EXAMPLE.COM/", false},     {L"", L".example.com", false},
+      {L"*", L"a/", true},                     {L"*", L"/a", false},
+      {defaults, L"ad.doubleclick.net/", true}, {defaults, L".yahoo.co.uk/", true},
+      {defaults, L"www.yahoo.com/", true},     {defaults, L"www.wikipedia.org/", false},
+      {defaults, L"mybank.example/", false},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(testing::Message() << c.site << " with " << c.filter.substr(0, 20));
+    CIECookie item = Item(c.site);
+    EXPECT_EQ(CCookieFilter(c.filter).IsEvil(item), c.evil);
+  }
 }
 
 TEST(FilterIndex, AgreesWithTheFirstMatchingPatternOnRandomSitesAndPatterns) {

@@ -3,7 +3,6 @@
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <cstdlib>
 #include <string>
 #include <vector>
@@ -31,13 +30,6 @@ class ListDownloadTest : public testing::Test {
   static ListReport Report(const std::wstring& address) {
     CTrackerList list;
     return ReadTrackerList(address, &list);
-  }
-  // A good copy of the list at `address`, of one domain, never asked for.
-  void Seed(const std::wstring& address) const {
-    const std::wstring copy = CopyOf(address);
-    profile_.Write(std::string(TempProfile::kLocalAppData) + "/Trackscrub/Lists/" +
-                       platform::Utf8FromWide(copy.substr(copy.find_last_of(L'\\') + 1)),
-                   "kept.example\n");
   }
   // Runs one round to its end: the number of copies it replaced, or -1 when it did
   // not end within 20 seconds.
@@ -76,7 +68,7 @@ TEST_F(ListDownloadTest, EachListIsFetchedAndAFailedOneKeepsItsLastGoodCopy) {
   std::vector<std::wstring> addresses = {elsewhere};
   for (const auto& c : cases) {
     addresses.push_back(Address(c.path));
-    Seed(addresses.back());
+    profile_.WriteListCopy(addresses.back(), "kept.example\n");  // a good copy, never asked for
   }
   EXPECT_EQ(RunRound(addresses), 1);
   for (const auto& c : cases) {

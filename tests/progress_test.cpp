@@ -1,15 +1,11 @@
-// The console front end's line of progress: what it draws when, and that output
-// read by programs never carries it.
+// The console front end's line of progress: what it draws when (the JSON output
+// that never carries it: cli_test).
 #include <gtest/gtest.h>
 
 #include <optional>
 #include <sstream>
 
-#include "cli/cli.h"
 #include "cli/progress.h"
-#include "platform/platform.h"
-#include "support/registry_sandbox.h"
-#include "support/temp_tree.h"
 
 TEST(ProgressLine, DrawsTheLatestTextAfterTheFirstSecondAndErasesIt) {
   const SequenceProgress ie{Browser::kIE, "cookies", 0}, edge{Browser::kEdge, "local-storage", 12},
@@ -57,24 +53,4 @@ TEST(ProgressLine, DrawsTheLatestTextAfterTheFirstSecondAndErasesIt) {
   std::ostringstream terminal;
   RunWithProgress(terminal, true, ProgressKind::kScan, [&ie](const ProgressSink& sink) { sink(ie); });
   EXPECT_EQ(terminal.str(), "");
-}
-
-class ProgressInOutput : public RegistryTest {
- protected:
-  TempTree profile_;
-};
-
-TEST_F(ProgressInOutput, JsonOnATerminalIsWhatItIsElsewhere) {
-  for (const char* command : {"scan", "clean"}) {
-    std::ostringstream out[2], err[2];
-    for (const bool terminal : {false, true}) {
-      profile_.Write(std::string(TempProfile::kCookies) + "/c.txt",
-                     "id\nval\nad.doubleclick.net/\n0\n0\n0\n0\n0\n*\n");
-      RunCli({"trackscrub-cli", command, "--profile", platform::Utf8FromWide(profile_.Path()),
-              "--json"},
-             out[terminal], err[terminal], terminal);
-    }
-    EXPECT_EQ(out[1].str(), out[0].str()) << command;
-    EXPECT_EQ(err[1].str(), "") << command;
-  }
 }

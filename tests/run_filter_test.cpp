@@ -2,7 +2,7 @@
 // addresses and the downloaded copies' state.
 #include <gtest/gtest.h>
 
-#include <algorithm>
+#include <array>
 #include <iterator>
 
 #include "app/run_filter.h"
@@ -15,16 +15,6 @@ namespace {
 
 class RunFilterTest : public RegistryTest {
  protected:
-  // Writes the downloaded copy of `address` with `state` beside it.
-  void WriteCopy(const std::wstring& address, const std::string& text, const ListDownloadState& state) {
-    std::wstring copy;
-    ASSERT_TRUE(ListCopyPath(address, &copy));
-    std::string relative = platform::Utf8FromWide(copy.substr(profile_.Path().size() + 1));
-    std::replace(relative.begin(), relative.end(), '\\', '/');
-    profile_.Write(relative, text);
-    ASSERT_TRUE(WriteListDownloadState(copy, state));
-    EXPECT_EQ(ReadListDownloadState(copy), state);
-  }
   TempProfile profile_;
 };
 
@@ -82,8 +72,8 @@ TEST_F(RunFilterTest, EveryListIsReadFromDiskAndReported) {
   good.checked = good.confirmed = 5;
   ListDownloadState failed = good;
   failed.failure = L"the server answered 500";
-  WriteCopy(L"https://good.example.org/l", "track.example\n", good);
-  WriteCopy(L"https://failed.example.org/l", "other.example\n", failed);
+  profile_.WriteListCopy(L"https://good.example.org/l", "track.example\n", &good);
+  profile_.WriteListCopy(L"https://failed.example.org/l", "other.example\n", &failed);
   // One source a line, as stored, blank lines and CR LF pairs too.
   CtrackscrubApp::SetRegString(kValueTrackerLists,
                                (profile_.Path("hosts.txt") + L"\r\n\n" + profile_.Path("missing.txt") + L"\n" +

@@ -154,11 +154,13 @@ class DatabaseStep : public testing::Test {
     TestDb db(Db());
     return db.Rows("SELECT * FROM entries ORDER BY rowid");
   }
-  int Step(CFirefoxUserdataArray& items, bool clean, int columns = 3) {
+  // Counts the items it fills in filled_.
+  int Step(CFirefoxUserdataArray& items, bool clean, int columns = 3,
+           const sqlite_access::SiteOf& site = sqlite_access::SiteColumns({0}),
+           const char* select = "SELECT site, name, value FROM entries") {
     return sqlite_access::DatabaseStep<CFirefoxUserdata>(
         Db(), filter_, items, clean,
-        {{"SELECT site, name, value FROM entries", columns, sqlite_access::SiteColumns({0}),
-          FillEntry}});
+        {{select, columns, site, [this](const Row& row, CFirefoxUserdata* item) { ++filled_, FillEntry(row, item); }}});
   }
   int Scan() {
     found_.clear();
@@ -174,6 +176,7 @@ class DatabaseStep : public testing::Test {
   TempTree tree_;
   CCookieFilter filter_{L"*.tracker.com\n*.ads.net\n"};
   CFirefoxUserdataArray found_;
+  int filled_ = 0;
 };
 
 TEST_F(DatabaseStep, ScanListsEvilRowsInOrderAndChangesNothing) {
@@ -204,20 +207,16 @@ TEST_F(DatabaseStep, OnlyEvilRowsBecomeItemsNamedByTheirSiteAndRule) {
     SCOPED_TRACE(c.what);
     std::filesystem::remove_all(tree_.Native("db"));
     CreateMixed();
-    int filled = 0;
-    const auto step = [&](CFirefoxUserdataArray& items, bool clean) {
-      return sqlite_access::DatabaseStep<CFirefoxUserdata>(
-          Db(), filter_, items, clean, {{"SELECT site, name, value, NULL FROM entries", 4, c.site,
-                                         [&filled](const Row& row, CFirefoxUserdata* item) { ++filled, FillEntry(row, item); }}});
-    };
+    const char* select = "SELECT site, name, value, NULL FROM entries";
     found_.clear();
-    ASSERT_EQ(step(found_, false), static_cast<int>(c.sites.size()));
-    EXPECT_EQ(filled, static_cast<int>(c.sites.size()));
+    filled_ = 0;
+    ASSERT_EQ(Step(found_, false, 4, c.site, select), static_cast<int>(c.sites.size()));
+    EXPECT_EQ(filled_, static_cast<int>(c.sites.size()));
     for (size_t i = 0; i < c.sites.size(); ++i) {
       EXPECT_EQ(found_[i].m_strSite, c.sites[i]);
       EXPECT_EQ(found_[i].m_strRule, filter_.Describe(filter_.Find(std::wstring_view(c.sites[i])).value()));
     }
-    EXPECT_EQ(step(found_, true), static_cast<int>(c.sites.size()));
+    EXPECT_EQ(Step(found_, true, 4, c.site, select), static_cast<int>(c.sites.size()));
     EXPECT_EQ(Rows().size(), 5 - c.sites.size());
   }
 }

@@ -39,30 +39,10 @@ class OptionsDialog : public UiTest {
                  window.bottom - window.top + dy, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
   }
 
-  // The text of a cell of the tracker lists.
-  std::wstring ListCell(int row, int column) const {
-    wchar_t text[512] = {};
-    LVITEMW item = {};
-    item.iSubItem = column;
-    item.pszText = text;
-    item.cchTextMax = 512;
-    SendDlgItemMessageW(dialog_.hwnd(), IDC_TRACKER_LISTS, LVM_GETITEMTEXTW, static_cast<WPARAM>(row),
-                        reinterpret_cast<LPARAM>(&item));
-    return text;
-  }
-  int ListRows() const {
-    return static_cast<int>(SendDlgItemMessageW(dialog_.hwnd(), IDC_TRACKER_LISTS, LVM_GETITEMCOUNT, 0, 0));
-  }
-  // Writes the downloaded copy of `address` and its state; returns the copy's path.
-  std::string WriteCopy(const std::wstring& address, const ListDownloadState& state) {
-    std::wstring copy;
-    EXPECT_TRUE(ListCopyPath(address, &copy));
-    const std::string relative = std::string(TempProfile::kLocalAppData) + "/Trackscrub/Lists/" +
-                                 platform::Utf8FromWide(copy.substr(copy.find_last_of(L"\\/") + 1));
-    profile_.Write(relative, "one.example\ntwo.example\nthree.example\n");
-    EXPECT_TRUE(WriteListDownloadState(copy, state));
-    return relative;
-  }
+  // The tracker lists: a cell's text, the number of rows.
+  std::wstring ListCell(int row, int column) const { return ListViewCell(Lists(), row, column); }
+  int ListRows() const { return ListViewRows(Lists()); }
+  HWND Lists() const { return GetDlgItem(dialog_.hwnd(), IDC_TRACKER_LISTS); }
 
   CConfigDlg dialog_;
 };
@@ -130,10 +110,15 @@ TEST_F(OptionsDialog, CancelStoresNothing) {
 
 TEST_F(OptionsDialog, DefaultsDeleteAtOnceAndStayDeletedAfterCancel) {
   for (const wchar_t* value : kSwitchValues) CtrackscrubApp::SetRegDWORD(value, 0);
+  SetTrackerListSources({L"https://lists.example.org/l"});
   const HWND window = Open();
   EXPECT_FALSE(dialog_.IsChecked(IDC_PROCESS_IE));
+  SetDlgItemTextW(window, IDC_NEVER_CLEAN, L"typed.example");
   Click(window, IDC_DEFAULTS);
   EXPECT_FALSE(dialog_.ended());
+  // The tracker lists and the keep list stay as shown.
+  EXPECT_EQ(ListRows(), 1);
+  EXPECT_EQ(WindowText(GetDlgItem(window, IDC_NEVER_CLEAN)), L"typed.example");
   EXPECT_FALSE(Stored(kValueFilter));
   for (const wchar_t* value : kSwitchValues) EXPECT_FALSE(Stored(value));
   for (const int box : kSwitchBoxes) EXPECT_TRUE(dialog_.IsChecked(box)) << box;
@@ -146,6 +131,8 @@ TEST_F(OptionsDialog, DefaultsDeleteAtOnceAndStayDeletedAfterCancel) {
   Click(window, IDCANCEL);
   EXPECT_FALSE(Stored(kValueFilter));
   EXPECT_FALSE(Stored(BrowserOf(Browser::kIE).switch_name));
+  EXPECT_EQ(GetTrackerListSources(), std::vector<std::wstring>{L"https://lists.example.org/l"});
+  EXPECT_FALSE(Stored(kValueNeverClean));
 }
 
 TEST_F(OptionsDialog, MoreInfoExplainsTheSyntax) {
@@ -173,7 +160,7 @@ TEST_F(OptionsDialog, TrackerListsShowNameDomainsWhenUpdatedAndWhatIsWrong) {
   ListDownloadState failed;
   failed.checked = failed.confirmed = 133000000000000000ull;  // in 2022
   failed.failure = L"the server answered 500";
-  WriteCopy(L"https://lists.example.org/l", failed);
+  profile_.WriteListCopy(L"https://lists.example.org/l", "one.example\ntwo.example\nthree.example\n", &failed);
   SetTrackerListSources({profile_.Path("hosts.txt"), profile_.Path("missing.txt"),
                          L"https://lists.example.org/l", L"https://new.example.org/l"});
   CtrackscrubApp::SetRegString(kValueNeverClean, L"bank.example\nmail.example");
@@ -202,12 +189,12 @@ TEST_F(OptionsDialog, ListsAddedFromAFileOrAnAddressAndRemovedAreStoredOnOk) {
   profile_.Write("a.txt", "a.example\n");
   const std::wstring file = profile_.Path("a.txt");
   ui::GetSystemCalls().open_file = [&file](HWND, const wchar_t*, std::wstring* path) { return *path = file, true; };
-  const std::string old_copy = WriteCopy(L"https://old.example.org/l", {});
+  const ListDownloadState never_asked;
+  const std::string old_copy = profile_.WriteListCopy(L"https://old.example.org/l", "one.example\ntwo.example\nthree.example\n",
+                                                      &never_asked);
   SetTrackerListSources({L"https://old.example.org/l"});
   const HWND window = Open();
-  LVITEMW select = {};
-  select.stateMask = select.state = LVIS_SELECTED;
-  SendDlgItemMessageW(window, IDC_TRACKER_LISTS, LVM_SETITEMSTATE, 0, reinterpret_cast<LPARAM>(&select));
+  ListView_SetItemState(Lists(), 0, LVIS_SELECTED, LVIS_SELECTED);
   Click(window, IDC_REMOVE_LIST);
   Click(window, IDC_ADD_LIST_FILE);
   Click(window, IDC_ADD_LIST_FILE);  // a list is there once
@@ -229,18 +216,6 @@ TEST_F(OptionsDialog, ListsAddedFromAFileOrAnAddressAndRemovedAreStoredOnOk) {
   EXPECT_EQ(GetNeverCleanText(), L"bank.example\nmail.example");
   EXPECT_FALSE(profile_.Exists(old_copy));
   EXPECT_FALSE(profile_.Exists(old_copy + ".state"));
-}
-
-TEST_F(OptionsDialog, CancelStoresNoListAndDefaultsLeaveTheListsAsShown) {
-  SetTrackerListSources({L"https://lists.example.org/l"});
-  const HWND window = Open();
-  SetDlgItemTextW(window, IDC_NEVER_CLEAN, L"typed.example");
-  Click(window, IDC_DEFAULTS);
-  EXPECT_EQ(ListRows(), 1);
-  EXPECT_EQ(WindowText(GetDlgItem(window, IDC_NEVER_CLEAN)), L"typed.example");
-  Click(window, IDCANCEL);
-  EXPECT_EQ(GetTrackerListSources(), std::vector<std::wstring>{L"https://lists.example.org/l"});
-  EXPECT_FALSE(Stored(kValueNeverClean));
 }
 
 // ---- Resizing

@@ -31,16 +31,8 @@ class DetailsDialog : public UiTest {
     list_ = GetDlgItem(dialog_.hwnd(), IDC_COOKIE_LIST);
     return dialog_.hwnd();
   }
-  int Rows() const { return static_cast<int>(SendMessageW(list_, LVM_GETITEMCOUNT, 0, 0)); }
-  std::wstring Cell(int row, int column) const {
-    wchar_t text[256] = {};
-    LVITEMW item = {};
-    item.iSubItem = column;
-    item.pszText = text;
-    item.cchTextMax = 256;
-    SendMessageW(list_, LVM_GETITEMTEXTW, static_cast<WPARAM>(row), reinterpret_cast<LPARAM>(&item));
-    return text;
-  }
+  int Rows() const { return ListViewRows(list_); }
+  std::wstring Cell(int row, int column) const { return ListViewCell(list_, row, column); }
   int Image(int row) const {
     LVITEMW item = {};
     item.mask = LVIF_IMAGE;

@@ -122,6 +122,18 @@ std::wstring WindowText(HWND hwnd) {
   return std::wstring(buffer.data(), static_cast<size_t>(got > 0 ? got : 0));
 }
 
+std::wstring ListViewCell(HWND list, int row, int column) {
+  wchar_t text[512] = {};
+  LVITEMW item = {};
+  item.iSubItem = column;
+  item.pszText = text;
+  item.cchTextMax = 512;
+  SendMessageW(list, LVM_GETITEMTEXTW, static_cast<WPARAM>(row), reinterpret_cast<LPARAM>(&item));
+  return text;
+}
+
+int ListViewRows(HWND list) { return static_cast<int>(SendMessageW(list, LVM_GETITEMCOUNT, 0, 0)); }
+
 RECT ControlRect(HWND dialog, int id) {
   RECT rect = {};
   GetWindowRect(GetDlgItem(dialog, id), &rect);

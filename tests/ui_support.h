@@ -62,6 +62,9 @@ void Click(HWND dialog, int id);
 // Selects an entry of a drop-down list and tells the dialog, as the user's choice does.
 void SelectComboEntry(HWND dialog, int id, int index);
 std::wstring WindowText(HWND hwnd);
+// The text of a list view's cell (up to 511 characters), and its number of rows.
+std::wstring ListViewCell(HWND list, int row, int column);
+int ListViewRows(HWND list);
 // A control's rectangle in its dialog's client coordinates.
 RECT ControlRect(HWND dialog, int id);
 // The width in pixels of an icon's image; 0 for no icon.

@@ -2,11 +2,13 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <fstream>
 #include <sstream>
 
+#include "app/run_filter.h"
 #include "platform/platform.h"
 
 namespace fs = std::filesystem;
@@ -73,3 +75,20 @@ void TempTree::CopyTestData(const std::string& name, const std::string& relative
 TempProfile::TempProfile() { platform::SetProfileRoot(Path()); }
 
 TempProfile::~TempProfile() { platform::SetProfileRoot(L""); }
+
+std::string TempProfile::WriteListCopy(const std::wstring& address, const std::string& text,
+                                       const ListDownloadState* state) const {
+  std::wstring copy;
+  if (!ListCopyPath(address, &copy)) {
+    ADD_FAILURE() << "no copy for " << address;
+    return "";
+  }
+  std::string relative = platform::Utf8FromWide(copy.substr(Path().size() + 1));
+  std::replace(relative.begin(), relative.end(), '\\', '/');
+  Write(relative, text);
+  if (state != nullptr) {
+    EXPECT_TRUE(WriteListDownloadState(copy, *state));
+    EXPECT_EQ(ReadListDownloadState(copy), *state);
+  }
+  return relative;
+}

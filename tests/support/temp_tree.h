@@ -4,6 +4,8 @@
 #include <filesystem>
 #include <string>
 
+struct ListDownloadState;
+
 class TempTree {
  public:
   TempTree();
@@ -39,4 +41,9 @@ class TempProfile : public TempTree {
   static constexpr char kCookies[] = "AppData/Roaming/Microsoft/Windows/Cookies";
   static constexpr char kAppData[] = "AppData/Roaming";
   static constexpr char kLocalAppData[] = "AppData/Local";
+
+  // Writes `text` as the downloaded copy of the tracker list at `address`, with
+  // `state` beside it when given; returns the copy's path relative to the profile.
+  std::string WriteListCopy(const std::wstring& address, const std::string& text,
+                            const ListDownloadState* state = nullptr) const;
 };
