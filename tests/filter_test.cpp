@@ -149,7 +149,7 @@ TEST(FilterIsEvil, SiteIsCutAtTheSlashAndGivenAPeriod) {
       {three, L"www.exact.com/", false},       {three, L"/ads.example.com", false},
       {three, L"", false},                     {three, L"x.b.com", false},  // the pattern ends in a CR
       {three, L"ADS.EXAMPLE.COM/", false},     {L"", L".example.com", false},
-      {L"*", L"a/", true},                     {L"*", L"/a", false},
+      {L"*", L"a/", true},                     {L"*", L"/a", false},  // a character before the slash
       {defaults, L"ad.doubleclick.net/", true}, {defaults, L".yahoo.co.uk/", true},
       {defaults, L"www.yahoo.com/", true},     {defaults, L"www.wikipedia.org/", false},
       {defaults, L"mybank.example/", false},

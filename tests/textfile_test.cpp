@@ -78,6 +78,7 @@ TEST(TextInMemory, LinesAndTheirEndsAreThoseTheFileReaderReads) {
   TempTree tree;
   for (const std::string& bytes : cases) {
     for (const bool ctrl_z_ends_text : {true, false}) {
+      SCOPED_TRACE(testing::Message() << bytes.substr(0, 20) << " " << ctrl_z_ends_text);
       tree.Write("f.txt", bytes);
       CStdioFile file(tree.Path("f.txt"), kMaxRecordFileBytes, TextFileMode{ctrl_z_ends_text});
       CTextLines lines(bytes, ctrl_z_ends_text);
@@ -85,11 +86,11 @@ TEST(TextInMemory, LinesAndTheirEndsAreThoseTheFileReaderReads) {
       std::string_view line;
       for (bool more = true; more;) {
         more = file.ReadString(expected);
-        ASSERT_EQ(lines.Next(&line), more) << bytes.substr(0, 20) << " " << ctrl_z_ends_text;
+        ASSERT_EQ(lines.Next(&line), more);
         if (more) {
-          EXPECT_EQ(WideFromBytes(line), expected) << bytes.substr(0, 20);
+          EXPECT_EQ(WideFromBytes(line), expected);
         }
-        EXPECT_EQ(lines.Offset(), file.Offset()) << bytes.substr(0, 20);
+        EXPECT_EQ(lines.Offset(), file.Offset());
       }
     }
   }
