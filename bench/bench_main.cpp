@@ -1,6 +1,7 @@
 // ts-bench: times one store (or the whole sequence, or a floor) on a profile.
 //
-//   ts-bench --profile DIR --store NAME --mode scan|clean [--tracker-list FILE] [--repeat N]
+//   ts-bench --profile DIR --store NAME --mode scan|clean [--tracker-list FILE] [--patterns FILE]
+//            [--repeat N]
 //   ts-bench --profile DIR --floor read|select [--repeat N]
 //   ts-bench --profile DIR --floor select --store NAME [--repeat N]
 //   ts-bench --profile DIR --floor delete --store NAME
@@ -12,7 +13,8 @@
 // removed (clean), and this program's own peak resident memory in KiB (VmHWM). A clean changes
 // the profile, so the runner gives every clean run a fresh copy; the delete floor
 // changes the store's databases, so it runs once on a fresh copy too. The filter is
-// the default patterns, with the tracker lists given read before the clock starts.
+// the default patterns (or those of --patterns FILE, one per line), with the tracker
+// lists given read before the clock starts.
 // --read-list times reading and indexing one tracker list (count: its domains) and
 // also reports the lines it skipped and how much this program's own peak memory
 // grew while it was read (added_kib).
@@ -30,6 +32,7 @@
 #include <fstream>
 #include <functional>
 #include <iostream>
+#include <iterator>
 #include <map>
 #include <optional>
 #include <string>
@@ -358,6 +361,8 @@ int main(int argc, char** argv) {
       "mode", "scan or clean", cxxopts::value<std::string>()->default_value("scan"))(
       "floor", "read, select or delete", cxxopts::value<std::string>())(
       "repeat", "runs", cxxopts::value<int>()->default_value("1"))(
+      "patterns", "the filter's patterns instead of the default ones (UTF-8, one per line)",
+      cxxopts::value<std::string>())(
       "tracker-list", "a tracker list the filter holds (repeatable)",
       cxxopts::value<std::vector<std::string>>())(
       "read-list", "time reading and indexing this tracker list", cxxopts::value<std::string>())(
@@ -412,7 +417,13 @@ int main(int argc, char** argv) {
       if (!ReadList(path, &tracker_lists.emplace_back())) return 1;
     }
   }
-  const CCookieFilter filter(CtrackscrubApp::GetFilter(), std::move(tracker_lists), CTrackerList());
+  std::wstring patterns = CtrackscrubApp::GetFilter();
+  if (parsed.count("patterns") != 0) {
+    std::ifstream in(parsed["patterns"].as<std::string>(), std::ios::binary);
+    const std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    patterns = platform::WideFromUtf8(text);
+  }
+  const CCookieFilter filter(patterns, std::move(tracker_lists), CTrackerList());
 
   std::function<int()> run;
   std::optional<CScanLists> lists;

@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <map>
 #include <optional>
 #include <random>
 #include <tuple>
@@ -229,9 +230,13 @@ TEST(FilterIndex, ListsAndTheKeepListDecideByDomainAndNameTheRule) {
       {L"safe.pat.example", L""},                  {L"\u0174racker.example", L""},
       {L"x.sub.tracker.example", L"A: sub.tracker.example"},
   };
+  std::map<std::wstring, const std::wstring*> texts;  // the items of one rule share its text
   for (const auto& [site, rule] : cases) {
     CIECookie item = Item(site);
     EXPECT_EQ(filter.IsEvil(item), *rule != L'\0') << site;
-    EXPECT_EQ(item.m_strRule, rule) << site;
+    EXPECT_EQ(item.GetRule(), rule) << site;
+    if (item.m_pRule) {
+      EXPECT_EQ(texts.emplace(rule, item.m_pRule.get()).first->second, item.m_pRule.get());
+    }
   }
 }

@@ -389,7 +389,7 @@ TEST_F(FirefoxStorage, ItemsOfTheCookieFileAndTheArchiveNameThePatternThatFoundT
       "INSERT INTO webappsstore2 VALUES ('', 'moc.rekcart.:https:443', 'moc.rekcart.:https:443', 'k', 'v');");
   CFirefoxSiteStorageArray archive;
   ASSERT_EQ(ProcessFirefoxSiteStorage(filter_, archive, false, nullptr), 1);
-  EXPECT_EQ((std::vector<std::wstring>{cookies_[0].m_strRule, cookies_[1].m_strRule, cookies_[2].m_strRule, archive[0].m_strRule}),
+  EXPECT_EQ((std::vector<std::wstring>{cookies_[0].GetRule(), cookies_[1].GetRule(), cookies_[2].GetRule(), archive[0].GetRule()}),
             (std::vector<std::wstring>{L"*.ads.+", L"*.tracker.com", L"*.ads.+", L"*.tracker.com"}));
 }
 

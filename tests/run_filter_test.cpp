@@ -117,6 +117,6 @@ TEST_F(RunFilterTest, EveryListIsReadFromDiskAndReported) {
                {"keep.track.example", L""}, {"www.pattern.example", L"*.pattern.example"}};
   for (const auto& s : sites) {
     const auto rule = run.filter.Find(std::string_view(s.site));
-    EXPECT_EQ(rule ? run.filter.Describe(*rule) : L"", s.rule) << s.site;
+    EXPECT_EQ(rule ? *run.filter.Describe(*rule) : L"", s.rule) << s.site;
   }
 }

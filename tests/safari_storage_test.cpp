@@ -289,7 +289,7 @@ TEST_F(SafariStorage, EveryItemNamesThePatternThatFoundIt) {
   for (const char* file : {"http_x.ads.net_0", "http_y.tracker.com_0"}) Sql(profile_, kLocalStorage + file + ".localstorage", kLocalStorageSchema);
   ASSERT_EQ(Scan(), 5);
   std::vector<std::wstring> rules;
-  for (const CSafariUserdata& item : found_) rules.push_back(item.m_strRule);
+  for (const CSafariUserdata& item : found_) rules.push_back(item.GetRule());
   EXPECT_EQ(rules, (std::vector<std::wstring>{L"*.tracker.com", L"*.ads.+", L"*.tracker.com", L"*.ads.+", L"*.tracker.com"}));
 }
 

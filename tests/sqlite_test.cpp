@@ -214,7 +214,7 @@ TEST_F(DatabaseStep, OnlyEvilRowsBecomeItemsNamedByTheirSiteAndRule) {
     EXPECT_EQ(filled_, static_cast<int>(c.sites.size()));
     for (size_t i = 0; i < c.sites.size(); ++i) {
       EXPECT_EQ(found_[i].m_strSite, c.sites[i]);
-      EXPECT_EQ(found_[i].m_strRule, filter_.Describe(filter_.Find(std::wstring_view(c.sites[i])).value()));
+      EXPECT_EQ(found_[i].GetRule(), *filter_.Describe(filter_.Find(std::wstring_view(c.sites[i])).value()));
     }
     EXPECT_EQ(Step(found_, true, 4, c.site, select), static_cast<int>(c.sites.size()));
     EXPECT_EQ(Rows().size(), 5 - c.sites.size());

@@ -140,7 +140,7 @@ std::vector<Row> RowsOf(const CScanLists& lists) {
                            platform::Utf8FromWide(item->GetExpires()),
                            platform::Utf8FromWide(item->GetName()),
                            platform::Utf8FromWide(item->GetValue()),
-                           platform::Utf8FromWide(item->m_strRule)});
+                           platform::Utf8FromWide(item->GetRule())});
       }
     }
   }

@@ -65,6 +65,11 @@ int64_t ParseInt64(const std::wstring& text) {
 
 // ---- CCookie
 
+const std::wstring& CCookie::GetRule() const {
+  static const std::wstring none;
+  return m_pRule ? *m_pRule : none;
+}
+
 std::wstring CCookie::FormatTimeLeft(const int64_t& span_seconds) const {
   const int64_t days = span_seconds / kSecondsPerDay;
   if (days <= 1) return L"soon";

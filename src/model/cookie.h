@@ -9,6 +9,8 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <deque>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -39,8 +41,10 @@ class CCookie {
   // host followed by a path. This is what the filter tests.
   std::wstring m_strSite;
   // Why the filter found the item evil: the pattern, or the tracker list and its
-  // domain (CCookieFilter::Describe).
-  std::wstring m_strRule;
+  // domain (CCookieFilter::Describe), empty when it was not asked. The items that
+  // one rule finds share its text.
+  const std::wstring& GetRule() const;
+  std::shared_ptr<const std::wstring> m_pRule;
 
  protected:
   CCookie() = default;
@@ -246,20 +250,22 @@ class CSafariCookie : public CCookie {
   std::string m_strRawEntry;
 };
 
-// Item lists: each store's items by value, in the order the store met them.
-using CIECookieArray = std::vector<CIECookie>;
-using CIEUserdataArray = std::vector<CIEUserdata>;
-using CFirefoxCookieArray = std::vector<CFirefoxCookie>;
-using CFirefoxUserdataArray = std::vector<CFirefoxUserdata>;
-using CChromeCookieArray = std::vector<CChromeCookie>;
-using CChromiumCookieArray = std::vector<CChromiumCookie>;
-using CChromiumLocalStorageArray = std::vector<CChromiumLocalStorage>;
-using CChromeUserdataArray = std::vector<CChromeUserdata>;
-using CSafariCookieArray = std::vector<CSafariCookie>;
-using CSafariUserdataArray = std::vector<CSafariUserdata>;
-using CFlashCookieArray = std::vector<CFlashCookie>;
-using CChromiumIndexedDBArray = std::vector<CChromiumIndexedDB>;
-using CFirefoxSiteStorageArray = std::vector<CFirefoxSiteStorage>;
+// Item lists: each store's items by value, in the order the store met them. A list
+// grows by blocks and never moves what it holds, so that a scan of many items needs
+// no spare room for them nor a second copy while it grows.
+using CIECookieArray = std::deque<CIECookie>;
+using CIEUserdataArray = std::deque<CIEUserdata>;
+using CFirefoxCookieArray = std::deque<CFirefoxCookie>;
+using CFirefoxUserdataArray = std::deque<CFirefoxUserdata>;
+using CChromeCookieArray = std::deque<CChromeCookie>;
+using CChromiumCookieArray = std::deque<CChromiumCookie>;
+using CChromiumLocalStorageArray = std::deque<CChromiumLocalStorage>;
+using CChromeUserdataArray = std::deque<CChromeUserdata>;
+using CSafariCookieArray = std::deque<CSafariCookie>;
+using CSafariUserdataArray = std::deque<CSafariUserdata>;
+using CFlashCookieArray = std::deque<CFlashCookie>;
+using CChromiumIndexedDBArray = std::deque<CChromiumIndexedDB>;
+using CFirefoxSiteStorageArray = std::deque<CFirefoxSiteStorage>;
 
 // Decimal fields as the stores hold them: leading blanks and digits, nothing else
 // read; text that does not parse reads as 0.

@@ -3,7 +3,9 @@
 #include <algorithm>
 #include <array>
 #include <cstddef>
+#include <mutex>
 #include <type_traits>
+#include <unordered_map>
 #include <utility>
 
 #include "model/hash_slots.h"
@@ -39,7 +41,8 @@ size_t ByteOrderMarkAt(const std::wstring& text, size_t pos, size_t end) {
 
 }  // namespace
 
-CCookieFilter::CCookieFilter(const std::wstring& filter_text) {
+CCookieFilter::CCookieFilter(const std::wstring& filter_text)
+    : m_ruleTexts(std::make_shared<RuleTexts>()) {
   size_t pos = ByteOrderMarkAt(filter_text, 0, filter_text.size());
   for (size_t number = 1; pos < filter_text.size(); ++number) {
     size_t end = filter_text.find(L'\n', pos);
@@ -220,16 +223,31 @@ std::optional<CCookieFilter::Rule> CCookieFilter::Find(std::string_view site) co
   return FindNormalized(normal);
 }
 
-std::wstring CCookieFilter::Describe(const Rule& rule) const {
-  if (rule.list < 0) return m_arrPatterns[rule.index];
-  const CTrackerList& list = m_arrLists[static_cast<size_t>(rule.list)];
-  const std::string_view domain = list.domain(rule.index);
-  return list.name() + L": " + std::wstring(domain.begin(), domain.end());
+struct CCookieFilter::RuleTexts {
+  std::mutex mutex;
+  // By the rule's list + 1 (0 for the patterns) in the high half, its index in the low.
+  std::unordered_map<uint64_t, std::shared_ptr<const std::wstring>> texts;
+};
+
+std::shared_ptr<const std::wstring> CCookieFilter::Describe(const Rule& rule) const {
+  const uint64_t key = (static_cast<uint64_t>(rule.list + 1) << 32) | rule.index;
+  const std::lock_guard<std::mutex> lock(m_ruleTexts->mutex);
+  std::shared_ptr<const std::wstring>& text = m_ruleTexts->texts[key];
+  if (text) return text;
+  if (rule.list < 0) {
+    text = std::make_shared<const std::wstring>(m_arrPatterns[rule.index]);
+  } else {
+    const CTrackerList& list = m_arrLists[static_cast<size_t>(rule.list)];
+    const std::string_view domain = list.domain(rule.index);
+    text = std::make_shared<const std::wstring>(list.name() + L": " +
+                                                std::wstring(domain.begin(), domain.end()));
+  }
+  return text;
 }
 
 bool CCookieFilter::IsEvil(CCookie& item) const {
   const std::optional<Rule> rule = Find(std::wstring_view(item.m_strSite));
-  item.m_strRule = rule ? Describe(*rule) : std::wstring();
+  item.m_pRule = rule ? Describe(*rule) : nullptr;
   return rule.has_value();
 }
 

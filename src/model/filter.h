@@ -10,6 +10,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -57,10 +58,12 @@ class CCookieFilter {
   std::optional<Rule> Find(std::wstring_view site) const;
   // The same for a site as 8-bit text, each byte one character.
   std::optional<Rule> Find(std::string_view site) const;
-  // The rule as the user reads it: the pattern, or "<list name>: <domain>".
-  std::wstring Describe(const Rule& rule) const;
+  // The rule as the user reads it: the pattern, or "<list name>: <domain>". Each
+  // rule's text is made once and shared by every item it finds (and by the copies
+  // of this filter); it may be asked from several threads.
+  std::shared_ptr<const std::wstring> Describe(const Rule& rule) const;
 
-  // True when the item's site is evil (Find); then names in item.m_strRule the rule
+  // True when the item's site is evil (Find); then names in item.m_pRule the rule
   // that made it so.
   bool IsEvil(CCookie& item) const;
 
@@ -91,4 +94,7 @@ class CCookieFilter {
   std::vector<uint32_t> m_labelSlots;
   // The other patterns' indexes, in order.
   std::vector<uint32_t> m_arrScanned;
+  // The texts of the rules described so far.
+  struct RuleTexts;
+  std::shared_ptr<RuleTexts> m_ruleTexts;
 };

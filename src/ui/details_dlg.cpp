@@ -90,7 +90,7 @@ void CtrackscrubDlg::AddGroup(const std::vector<const CCookie*>& items, int imag
       SetCellText(list, at, 2, cookie->GetExpires());
       SetCellText(list, at, 3, cookie->GetName());
       SetCellText(list, at, 4, cookie->GetValue());
-      SetCellText(list, at, 5, cookie->m_strRule);
+      SetCellText(list, at, 5, cookie->GetRule());
     }
     ++row;
   }

@@ -112,7 +112,7 @@ int ProcessFirefoxCookieFile(const std::wstring& path, const CCookieFilter& filt
       if (clean) file->BeginCapture();
       if (!cookie.ReadFrom(*file)) break;
       if (const std::optional<CCookieFilter::Rule> rule = verdicts.Find(cookie.m_strSite)) {
-        cookie.m_strRule = filter.Describe(*rule);
+        cookie.m_pRule = filter.Describe(*rule);
         ++count;
         if (!clean) items.push_back(cookie);
       } else if (clean) {

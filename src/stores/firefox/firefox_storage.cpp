@@ -1,5 +1,6 @@
 // Firefox DOM storage: "webappsstore.sqlite" of every profile.
 #include <algorithm>
+#include <deque>
 #include <string>
 #include <vector>
 
@@ -38,7 +39,7 @@ namespace {
 
 template <typename Item>
 int StorageDatabaseStep(const std::wstring& path, const CCookieFilter& filter,
-                        std::vector<Item>& items, bool clean, HeldReason* held) {
+                        std::deque<Item>& items, bool clean, HeldReason* held) {
   return sqlite_access::DatabaseStep<Item>(
       path, filter, items, clean,
       {{"SELECT domain, key, value FROM webappsstore", kColumns, sqlite_access::SiteColumns({kSite}),

@@ -87,7 +87,7 @@ int ProcessIECookieFile(const std::wstring& path, const CCookieFilter& filter,
       CIECookie& cookie = items.emplace_back();
       const auto fields = cookie.Fields();
       for (size_t i = 0; i < record.size(); ++i) *fields[i] = WideFromBytes(record[i]);
-      cookie.m_strRule = filter.Describe(*rule);
+      cookie.m_pRule = filter.Describe(*rule);
     } else if (clean) {
       kept_any = true;
       for (const std::string_view field : record) {

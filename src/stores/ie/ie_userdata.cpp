@@ -73,7 +73,7 @@ int ProcessIEUserdataFolder(const std::wstring& folder, const CCookieFilter& fil
       known = rules.emplace(item.m_strSite, filter.Find(item.m_strSite)).first;
     }
     if (!known->second) return false;
-    item.m_strRule = filter.Describe(*known->second);
+    item.m_pRule = filter.Describe(*known->second);
     return true;
   };
   // The data files of the entries a clean keeps: one file may serve several

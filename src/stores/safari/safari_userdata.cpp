@@ -111,7 +111,7 @@ int ProcessSafariDatabases(const std::wstring& folder, const CCookieFilter& filt
       }
       CSafariUserdata item;
       item.m_strSite = WideFromBytes(site);
-      item.m_strRule = filter.Describe(*rule);
+      item.m_pRule = filter.Describe(*rule);
       if (IsOriginFolder(folder, origin) &&
           platform::IsWindowsName(CellText(rows.ColumnText(4))) &&
           item.DescribeDatabase(CellText(rows.ColumnText(2)), CellText(rows.ColumnText(3)),
@@ -161,7 +161,7 @@ int ProcessSafariLocalStorage(const std::wstring& folder, const CCookieFilter& f
     if (entry.is_directory || !item.SetSiteFromOrigin(entry.name)) continue;
     const std::optional<CCookieFilter::Rule> rule = verdicts.Find(item.m_strSite);
     if (!rule) continue;
-    item.m_strRule = filter.Describe(*rule);
+    item.m_pRule = filter.Describe(*rule);
     if (clean) {
       if (platform::ShellDelete(folder + entry.name) == 0) ++count;
     } else if (item.DescribeLocalStorage(folder + entry.name)) {

@@ -30,6 +30,7 @@
 #pragma once
 
 #include <cstddef>
+#include <deque>
 #include <functional>
 #include <initializer_list>
 #include <new>
@@ -122,7 +123,7 @@ struct StoreTable {
   int columns;
   SiteOf site;
   // Fills the item's other fields from the row (the step sets m_strSite and
-  // m_strRule).
+  // m_pRule).
   std::function<void(const Row& row, Item* item)> fill;
 };
 
@@ -160,7 +161,7 @@ class SiteVerdicts {
 // (when given) tells (kNone otherwise).
 template <typename Item>
 int PlannedDatabaseStep(const std::wstring& path, const CCookieFilter& filter,
-                        std::vector<Item>& items, bool clean,
+                        std::deque<Item>& items, bool clean,
                         const std::function<std::vector<StoreTable<Item>>(Database&)>& plan,
                         HeldReason* held = nullptr) {
   if (held != nullptr) *held = HeldReason::kNone;
@@ -183,7 +184,7 @@ int PlannedDatabaseStep(const std::wstring& path, const CCookieFilter& filter,
             Item& item = items.emplace_back();
             item.m_strSite = WideFromBytes(site);
             fill(row, &item);
-            item.m_strRule = filter.Describe(*rule);
+            item.m_pRule = filter.Describe(*rule);
           }
           return true;
         };
@@ -202,7 +203,7 @@ int PlannedDatabaseStep(const std::wstring& path, const CCookieFilter& filter,
 
 // The same for a store whose tables are fixed.
 template <typename Item>
-int DatabaseStep(const std::wstring& path, const CCookieFilter& filter, std::vector<Item>& items,
+int DatabaseStep(const std::wstring& path, const CCookieFilter& filter, std::deque<Item>& items,
                  bool clean, std::initializer_list<StoreTable<Item>> tables,
                  HeldReason* held = nullptr) {
   const std::vector<StoreTable<Item>> fixed(tables);
