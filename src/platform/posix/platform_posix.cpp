@@ -206,6 +206,26 @@ enum class LastName { kLookUp, kExact };
 std::string AsWritten(const std::wstring& path) {
   std::string written;
   written.reserve(path.size() + 8);
+  if (std::all_of(path.begin(), path.end(), [](wchar_t c) { return c < 0x80; })) {
+    // Every name is its own bytes: one pass, each run of separators one "/", none
+    // at the end.
+    written.resize(path.size());
+    char* out = written.data();
+    size_t size = 0;
+    bool separated = false;  // a separator since the last name's character
+    for (const wchar_t c : path) {
+      if (c == L'\\' || c == L'/') {
+        separated = true;
+        continue;
+      }
+      if (separated && (size == 0 || out[size - 1] != '/')) out[size++] = '/';
+      separated = false;
+      out[size++] = static_cast<char>(c);
+    }
+    if (size == 0 && separated) out[size++] = '/';  // the root alone
+    written.resize(size);
+    return written.empty() ? std::string(".") : written;
+  }
   size_t start = 0;
   for (size_t i = 0; i <= path.size(); ++i) {
     if (i < path.size() && path[i] != L'\\' && path[i] != L'/') continue;
