@@ -108,6 +108,30 @@ TEST_F(SqliteHandles, StatementStepsRowsWithNullCellsAndMoves) {
   EXPECT_FALSE(other.is_prepared());
 }
 
+// A read begun with BeginRead sees one state of the database until it ends, and
+// never holds more than a read lock.
+TEST_F(SqliteHandles, BeginReadHoldsOneStateOfTheDatabaseUntilItEnds) {
+  struct Case {
+    const char* journal;
+    bool writer_commits;  // whether another connection's DELETE commits meanwhile
+  };
+  for (const Case& c : {Case{"PRAGMA journal_mode=DELETE", false}, Case{"PRAGMA journal_mode=WAL", true}}) {
+    const std::wstring path = MakeDb(std::string(c.journal).substr(20) + ".sqlite");
+    TestDb(path).Exec(c.journal);
+    Database reader, writer;
+    // The writer's read leaves a WAL database its -wal file: the reader is not immutable.
+    ASSERT_TRUE(writer.OpenExisting(path) && writer.Execute("SELECT count(*) FROM t"));
+    ASSERT_TRUE(reader.OpenExisting(path, Database::Access::kRead) && reader.BeginRead()) << c.journal;
+    EXPECT_EQ(writer.Execute("DELETE FROM t"), c.writer_commits) << c.journal;
+    Statement count;
+    ASSERT_TRUE(count.Prepare(reader, "SELECT count(*) FROM t") && count.Step() == Statement::StepResult::kRow);
+    EXPECT_EQ(count.ColumnInt64(0), 2) << c.journal;
+    count = Statement();
+    ASSERT_TRUE(reader.Execute("COMMIT"));
+    EXPECT_TRUE(Writable(path)) << c.journal;
+  }
+}
+
 TEST_F(SqliteHandles, SqlTextQuotesAndMoves) {
   SqlText text(sqlite3_mprintf("name='%q'", "it's"));
   ASSERT_TRUE(text);

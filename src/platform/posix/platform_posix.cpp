@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <climits>
 #include <cstring>
 #include <ctime>
 #include <map>
@@ -205,6 +206,26 @@ enum class LastName { kLookUp, kExact };
 std::string AsWritten(const std::wstring& path) {
   std::string written;
   written.reserve(path.size() + 8);
+  if (std::all_of(path.begin(), path.end(), [](wchar_t c) { return c < 0x80; })) {
+    // Every name is its own bytes: one pass, each run of separators one "/", none
+    // at the end.
+    written.resize(path.size());
+    char* out = written.data();
+    size_t size = 0;
+    bool separated = false;  // a separator since the last name's character
+    for (const wchar_t c : path) {
+      if (c == L'\\' || c == L'/') {
+        separated = true;
+        continue;
+      }
+      if (separated && (size == 0 || out[size - 1] != '/')) out[size++] = '/';
+      separated = false;
+      out[size++] = static_cast<char>(c);
+    }
+    if (size == 0 && separated) out[size++] = '/';  // the root alone
+    written.resize(size);
+    return written.empty() ? std::string(".") : written;
+  }
   size_t start = 0;
   for (size_t i = 0; i <= path.size(); ++i) {
     if (i < path.size() && path[i] != L'\\' && path[i] != L'/') continue;
@@ -223,13 +244,19 @@ std::string AsWritten(const std::wstring& path) {
 // written is looked up in its folder without regard to case. Components that are
 // missing altogether stay as written, and so does the last one with kExact (a
 // file about to be created under exactly that name).
+std::string LookedUp(const std::wstring& path, LastName last);
+
 std::string ToNative(const std::wstring& path, LastName last = LastName::kLookUp) {
   // Most paths exist as written: then one look at the whole path does for one at
   // each component.
   const std::string written = AsWritten(path);
   struct stat written_st;
   if (lstat(written.c_str(), &written_st) == 0) return written;
+  return LookedUp(path, last);
+}
 
+// ToNative of a path that does not exist as written.
+std::string LookedUp(const std::wstring& path, LastName last) {
   std::string native = (!path.empty() && (path[0] == L'/' || path[0] == L'\\')) ? "/" : "";
   bool exists = true;
   const std::vector<std::wstring> components = SplitComponents(path);
@@ -447,8 +474,14 @@ bool FindFiles(const std::wstring& pattern, std::vector<FindEntry>* entries) {
 }
 
 bool FileExists(const std::wstring& path) {
+  const std::string written = AsWritten(path);
   struct stat st;
-  return stat(ToNative(path).c_str(), &st) == 0 && S_ISREG(st.st_mode);
+  if (lstat(written.c_str(), &st) == 0) {
+    // ToNative gives the path as written: what lstat saw is what stat would see,
+    // unless it is a link.
+    return (!S_ISLNK(st.st_mode) || stat(written.c_str(), &st) == 0) && S_ISREG(st.st_mode);
+  }
+  return stat(LookedUp(path, LastName::kLookUp).c_str(), &st) == 0 && S_ISREG(st.st_mode);
 }
 
 bool DirectoryExists(const std::wstring& path) {
@@ -488,6 +521,12 @@ class FolderEntry {
 }  // namespace
 
 bool IsLinkOrReparsePoint(const std::wstring& path) {
+  // Only a folder can be a mount point, which takes a look from its open parent; any
+  // other entry that exists as written is a link or not by what lstat says of it.
+  struct stat st;
+  if (lstat(AsWritten(path).c_str(), &st) == 0 && !S_ISDIR(st.st_mode)) {
+    return S_ISLNK(st.st_mode);
+  }
   const FolderEntry entry(path);
   if (!entry.found()) return false;
   const std::string& name = entry.name();
@@ -564,6 +603,34 @@ bool MoveReplace(const std::wstring& source, const std::wstring& target) {
   return true;
 }
 
+namespace {
+
+// The absolute path of `folder` without links (realpath). The path the kernel keeps
+// for the open folder costs one walk of the path, where realpath looks at each
+// component in turn; realpath answers where the kernel's path is not to be had or
+// not whole (no /proc, a folder deleted or out of reach).
+bool ResolvedFolder(const std::string& folder, std::string* resolved) {
+  const int fd = open(folder.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC);
+  if (fd >= 0) {
+    char target[PATH_MAX];
+    const std::string link = "/proc/self/fd/" + std::to_string(fd);
+    const ssize_t size = readlink(link.c_str(), target, sizeof target);
+    close(fd);
+    static const char kDeleted[] = " (deleted)";
+    if (size > 0 && static_cast<size_t>(size) < sizeof target && target[0] == '/') {
+      resolved->assign(target, static_cast<size_t>(size));
+      if (!resolved->ends_with(kDeleted)) return true;
+    }
+  }
+  char* real = realpath(folder.c_str(), nullptr);
+  if (real == nullptr) return false;
+  *resolved = real;
+  free(real);
+  return true;
+}
+
+}  // namespace
+
 // The folders are resolved here, so that SQLite's no-follow open refuses only a
 // database file that is itself a link.
 std::string PathForSqlite(const std::wstring& path) {
@@ -571,10 +638,8 @@ std::string PathForSqlite(const std::wstring& path) {
   if (native.find('/') == std::string::npos) return native;
   std::string folder, name;
   SplitNative(native, &folder, &name);
-  char* real = realpath(folder.c_str(), nullptr);
-  if (real == nullptr) return native;
-  std::string resolved = real;
-  free(real);
+  std::string resolved;
+  if (!ResolvedFolder(folder, &resolved)) return native;
   return (resolved == "/" ? resolved : resolved + "/") + name;
 }
 

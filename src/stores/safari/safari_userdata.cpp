@@ -47,7 +47,8 @@ std::basic_string_view<Char> SiteOfOrigin(std::basic_string_view<Char> origin) {
 // compute rows without end) or the rows cannot be read.
 bool Summary(Database& db, const char* sql, std::wstring* text) {
   Statement pairs;
-  if (!db.HasTable(sqlite_access::TableOfSelect(sql)) || !pairs.Prepare(db, sql) ||
+  if (!db.BeginRead() || !db.HasTable(sqlite_access::TableOfSelect(sql)) ||
+      !pairs.Prepare(db, sql) ||
       pairs.ColumnCount() != 2) {
     return false;
   }
@@ -73,7 +74,7 @@ int ProcessSafariDatabases(const std::wstring& folder, const CCookieFilter& filt
   Database index;
   if (!index.OpenExisting(folder + L"Databases.db",
                           clean ? Database::Access::kWrite : Database::Access::kRead) ||
-      !index.HasTable("Databases")) {
+      (!clean && !index.BeginRead()) || !index.HasTable("Databases")) {
     return 0;
   }
   const std::string rowid = sqlite_access::RowidName(index, "Databases");

@@ -177,8 +177,8 @@ StepOutcome RunDatabaseStep(const std::wstring& path,
   // The tables are chosen by the schema, read before the write lock: a file without
   // any of them is never written (SQLite would give an empty file a header). This
   // first read is where a read-only connection meets a hot journal, and where a
-  // read-write one rolls it back.
-  if (!db.Execute("SELECT 1 FROM sqlite_master LIMIT 1")) {
+  // read-write one rolls it back. A scan reads everything under one read lock.
+  if ((!clean && !db.BeginRead()) || !db.Execute("SELECT 1 FROM sqlite_master LIMIT 1")) {
     outcome.held = FailureReason(db);
     return outcome;
   }

@@ -154,6 +154,14 @@ bool Database::Execute(const char* sql) {
   return Succeeded(sqlite3_exec(db_, sql, nullptr, nullptr, nullptr));
 }
 
+bool Database::BeginRead() {
+  if (!Execute("BEGIN")) return false;
+  // The pragma reads the header within the transaction, which keeps its lock.
+  Statement header;
+  return header.Prepare(*this, "PRAGMA user_version") &&
+         header.Step() == Statement::StepResult::kRow;
+}
+
 int Database::Changes() const { return sqlite3_changes(db_); }
 
 bool Database::HasTable(const std::string& name) {

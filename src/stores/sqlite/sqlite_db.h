@@ -91,6 +91,15 @@ class Database {
   // True once the connection has used up its budget of work.
   bool Exhausted() const { return work_left_ < 0; }
 
+  // Starts a transaction and takes SQLite's read lock at once (a deferred BEGIN,
+  // then a read of the database header): the statements that follow read one state
+  // of the database under that one lock, instead of locking and checking the file
+  // anew for each. Never takes a write lock; the lock ends with the transaction
+  // (ROLLBACK, COMMIT or Close). The first read of the file happens here: false
+  // when it fails (see LastFailureWasLock, NeedsRecovery).
+  // REQUIRES: is_open(), no transaction open.
+  bool BeginRead();
+
   // True when the last call on the connection failed because another connection
   // holds a lock on the database (SQLITE_BUSY or SQLITE_LOCKED).
   // REQUIRES: is_open().
