@@ -14,9 +14,9 @@ import time
 def _chrome():
     """chrome.py beside this file, whose table definitions this one shares."""
     path = os.path.join(os.path.dirname(os.path.abspath(__file__)), "chrome.py")
-    spec = importlib.util.spec_from_file_location("chrome", path)
-    module = importlib.util.module_from_spec(spec)
-    spec.loader.exec_module(module)
+    found = importlib.util.spec_from_file_location("chrome", path)
+    module = importlib.util.module_from_spec(found)
+    found.loader.exec_module(module)
     return module
 
 
