@@ -159,10 +159,11 @@ def sample_profile_module(name):
     path = os.path.join(here, "..", "scripts", "sample-profile", name + ".py")
     if not os.path.exists(path):
         return None
-    import importlib.util
-    found = importlib.util.spec_from_file_location(name, path)
-    module = importlib.util.module_from_spec(found)
-    found.loader.exec_module(module)
+    import importlib.machinery
+    import types
+    module = types.ModuleType(name)
+    module.__file__ = path
+    importlib.machinery.SourceFileLoader(name, path).exec_module(module)
     return module
 
 

@@ -3,20 +3,21 @@
 empty values and encrypted ones ("v10" and random bytes, as Chromium writes them
 on Windows), and a "Local State" naming the profiles. Brave has a second profile,
 "Profile 2", shown as "Work"."""
-import importlib.util
+import importlib.machinery
 import json
 import os
 import random
 import sqlite3
 import time
+import types
 
 
 def _chrome():
     """chrome.py beside this file, whose table definitions this one shares."""
     path = os.path.join(os.path.dirname(os.path.abspath(__file__)), "chrome.py")
-    found = importlib.util.spec_from_file_location("chrome", path)
-    module = importlib.util.module_from_spec(found)
-    found.loader.exec_module(module)
+    module = types.ModuleType("chrome")
+    module.__file__ = path
+    importlib.machinery.SourceFileLoader("chrome", path).exec_module(module)
     return module
 
 
