@@ -52,12 +52,7 @@ std::wstring ReplaceAll(std::wstring text, const std::wstring& from, const std::
 }
 
 // The columns of the tracker lists, widths in pixels at 96 DPI.
-struct ListColumn {
-  const wchar_t* heading;
-  int format;
-  int width;
-};
-constexpr ListColumn kListColumns[] = {
+constexpr ui::ListColumn kListColumns[] = {
     {L"List", LVCFMT_LEFT, 150}, {L"Domains", LVCFMT_RIGHT, 56}, {L"Updated", LVCFMT_LEFT, 170}};
 
 constexpr wchar_t kListFileTypes[] = L"Lists (*.txt, hosts)\0*.txt;hosts\0All files (*.*)\0*.*\0";
@@ -190,15 +185,7 @@ BOOL CConfigDlg::OnInitDialog() {
   SetWindowIcons(IDI_APPLICATION_ICON);
   const HWND list = Item(IDC_TRACKER_LISTS);
   SendMessageW(list, LVM_SETEXTENDEDLISTVIEWSTYLE, LVS_EX_FULLROWSELECT, LVS_EX_FULLROWSELECT);
-  for (int k = 0; k < static_cast<int>(std::size(kListColumns)); ++k) {
-    LVCOLUMNW column = {};
-    column.mask = LVCF_FMT | LVCF_WIDTH | LVCF_TEXT | LVCF_SUBITEM;
-    column.fmt = kListColumns[k].format;
-    column.cx = ui::Scale(kListColumns[k].width, dpi());
-    column.pszText = const_cast<wchar_t*>(kListColumns[k].heading);
-    column.iSubItem = k;
-    SendMessageW(list, LVM_INSERTCOLUMNW, static_cast<WPARAM>(k), reinterpret_cast<LPARAM>(&column));
-  }
+  ui::AddListColumns(list, kListColumns, std::size(kListColumns), dpi());
   LoadOptions();
   return FALSE;
 }

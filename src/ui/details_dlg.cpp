@@ -8,12 +8,7 @@
 
 namespace {
 
-struct Column {
-  const wchar_t* heading;
-  int format;
-  int width;  // pixels at 96 DPI
-};
-constexpr Column kColumnTable[CtrackscrubDlg::kColumns] = {
+constexpr ui::ListColumn kColumnTable[CtrackscrubDlg::kColumns] = {
     {L"", LVCFMT_IMAGE, 22},    {L"Site", LVCFMT_LEFT, 110},  {L"Expires", LVCFMT_LEFT, 64},
     {L"Name", LVCFMT_LEFT, 90}, {L"Value", LVCFMT_LEFT, 110}, {L"Rule", LVCFMT_LEFT, 114},
 };
@@ -45,15 +40,7 @@ BOOL CtrackscrubDlg::OnInitDialog() {
   SetWindowIcons(IDI_APPLICATION_ICON);
 
   const HWND list = Item(IDC_COOKIE_LIST);
-  for (int k = 0; k < kColumns; ++k) {
-    LVCOLUMNW column = {};
-    column.mask = LVCF_FMT | LVCF_WIDTH | LVCF_TEXT | LVCF_SUBITEM;
-    column.fmt = kColumnTable[k].format;
-    column.cx = ui::Scale(kColumnTable[k].width, dpi());
-    column.pszText = const_cast<wchar_t*>(kColumnTable[k].heading);
-    column.iSubItem = k;
-    SendMessageW(list, LVM_INSERTCOLUMNW, static_cast<WPARAM>(k), reinterpret_cast<LPARAM>(&column));
-  }
+  ui::AddListColumns(list, kColumnTable, kColumns, dpi());
   SetImages();
   FillList();
   return TRUE;

@@ -283,4 +283,16 @@ void Dialog::LoadWindowIcons() {
 
 HINSTANCE ResourceModule() { return GetModuleHandleW(nullptr); }
 
+void AddListColumns(HWND list, const ListColumn* columns, size_t count, UINT dpi) {
+  for (size_t k = 0; k < count; ++k) {
+    LVCOLUMNW column = {};
+    column.mask = LVCF_FMT | LVCF_WIDTH | LVCF_TEXT | LVCF_SUBITEM;
+    column.fmt = columns[k].format;
+    column.cx = Scale(columns[k].width, dpi);
+    column.pszText = const_cast<wchar_t*>(columns[k].heading);
+    column.iSubItem = static_cast<int>(k);
+    SendMessageW(list, LVM_INSERTCOLUMNW, k, reinterpret_cast<LPARAM>(&column));
+  }
+}
+
 }  // namespace ui

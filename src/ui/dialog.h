@@ -9,6 +9,7 @@
 
 #include <windows.h>
 
+#include <cstddef>
 #include <optional>
 #include <string>
 
@@ -106,5 +107,16 @@ class Dialog {
 
 // The module that holds the dialog templates and icons.
 HINSTANCE ResourceModule();
+
+// A column of a report list view: its heading, alignment (LVCFMT_*) and width in
+// pixels at 96 DPI.
+struct ListColumn {
+  const wchar_t* heading;
+  int format;
+  int width;
+};
+
+// Inserts the columns into the list view, in their order, widths scaled to `dpi`.
+void AddListColumns(HWND list, const ListColumn* columns, size_t count, UINT dpi);
 
 }  // namespace ui
